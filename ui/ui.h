@@ -1,0 +1,34 @@
+// The window front end: start-up, the window procedure, painting, commands and dialogs.
+#pragma once
+
+#include <windows.h>
+
+// Start-up steps before the message loop: seed, sound directory, first pieces,
+// floor row, window class, main window, show, gravity timer. Returns mainWindow.
+HWND startUp(HINSTANCE instance);
+
+// Pumps the main window's messages until GetMessageA returns anything but 1;
+// returns that result, the process exit code.
+int runMessageLoop();
+
+// Fills soundDirectory with the directory of the executable at exePath, ending
+// with a backslash; left empty when there is no backslash or it does not fit.
+void setSoundDirectory(const char *exePath);
+
+LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Key P: stops the ticks and holds the game behind a message box until closed.
+void pauseGame();
+
+// Paints the client area: a full or a partial repaint, then the falling piece.
+void paintWindow(HWND window);
+
+// The WM_COMMAND branch of the window procedure: the menu commands.
+LRESULT handleCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Shows the New-game dialog; true with the chosen level when it was accepted.
+bool showNewGameDialog(int *level);
+
+INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK newGameDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
