@@ -15,6 +15,14 @@ int runMessageLoop();
 // with a backslash; left empty when there is no backslash or it does not fit.
 void setSoundDirectory(const char *exePath);
 
+// requestRepaint for the window given: the window procedure uses the handle it
+// receives, which is mainWindow except while the window is being created.
+void repaintWindow(HWND window);
+
+// True from a repaint request until the window procedure has handled the paint.
+bool repaintPending();
+void repaintHandled();
+
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Key P: stops the ticks and holds the game behind a message box until closed.
@@ -22,6 +30,8 @@ void pauseGame();
 
 // Paints the client area: a full or a partial repaint, then the falling piece.
 void paintWindow(HWND window);
+// The paint's drawing on a given context whose client area is client; reads fullRepaint.
+void drawGame(HDC dc, const RECT &client);
 
 // The WM_COMMAND branch of the window procedure: the menu commands.
 LRESULT handleCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
