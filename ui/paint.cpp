@@ -1,0 +1,251 @@
+// Painting the main window: the well with its cells, the falling piece and the side panel.
+#include "ui.h"
+
+#include "../rules/game.h"
+
+#include <cstdio>
+
+namespace {
+
+const COLORREF backgroundColour = RGB(214, 211, 206);
+const COLORREF frameColour = RGB(130, 130, 130);
+const COLORREF black = RGB(0, 0, 0);
+// All 32 bits set: names no (R, G, B) triple; the platform shows it as black.
+const COLORREF panelBorderColour = 0xFFFFFFFF;
+
+struct CellColours {
+    COLORREF bright;
+    COLORREF dark;
+};
+
+// Indexed by cell value; every value outside 1..7 gets row 0.
+const CellColours cellColours[] = {
+    //  bright                dark                   value
+    {RGB(0, 0, 0),       RGB(0, 0, 0)},       // 0  empty
+    {RGB(255, 0, 255),   RGB(184, 0, 184)},   // 1
+    {RGB(0, 255, 0),     RGB(0, 184, 0)},     // 2
+    {RGB(0, 0, 255),     RGB(0, 0, 184)},     // 3
+    {RGB(255, 255, 255), RGB(184, 184, 184)}, // 4
+    {RGB(255, 0, 0),     RGB(184, 0, 0)},     // 5
+    {RGB(0, 255, 255),   RGB(0, 184, 184)},   // 6
+    {RGB(255, 255, 0),   RGB(184, 184, 0)},   // 7
+};
+static_assert(sizeof cellColours / sizeof cellColours[0] == 8, "one pair per cell value 0..7");
+
+CellColours coloursOfValue(int value) { return cellColours[value >= 1 && value <= 7 ? value : 0]; }
+
+struct FontSpec {
+    int height; // whole character cell, internal leading included
+    int weight;
+    const char *face;
+};
+
+const FontSpec titleFont = {30, FW_BOLD, "Arial"};
+const FontSpec panelFont = {20, FW_BOLD, "Arial"};
+
+// Cell geometry: a cell's origin is the top-left pixel of its bright square;
+// the well's origin is that of cell (0, 0), the preview's that of offset (0, 0).
+const int kCellPitch = 15;
+const POINT wellOrigin = {10, 20};
+const POINT previewOrigin = {220, 190};
+
+enum CellSquare { BrightSquare, DarkSquare, EraseSquare, OutlineSquare };
+
+struct SquareEdges {
+    int left, top, right, bottom; // from the cell's origin; right and bottom excluded
+};
+
+const SquareEdges squareEdges[] = {
+    // left top right bottom     square
+    {0, 0, 14, 14},    // BrightSquare: 14 x 14, its top and left rows stay bright
+    {1, 1, 14, 14},    // DarkSquare: 13 x 13
+    {0, 0, 15, 15},    // EraseSquare: 15 x 15, the gap lines included
+    {-1, -1, 15, 15},  // OutlineSquare: 16 x 16, the preview's black ring
+};
+static_assert(sizeof squareEdges / sizeof squareEdges[0] == OutlineSquare + 1, "one row per CellSquare");
+
+// The one place that turns a cell position into pixels, for the well, the
+// falling piece, the erase and the preview alike.
+RECT cellRect(POINT origin, int column, int row, CellSquare square) {
+    const SquareEdges &e = squareEdges[square];
+    int x = origin.x + kCellPitch * column;
+    int y = origin.y + kCellPitch * row;
+    return {x + e.left, y + e.top, x + e.right, y + e.bottom};
+}
+
+void drawRect(HDC dc, const RECT &r) { Rectangle(dc, r.left, r.top, r.right, r.bottom); }
+
+// Drawing objects: a created object is made current, keeping the one it
+// displaced; putDown makes that one current again before deleting ours.
+struct Held {
+    HDC dc;
+    HGDIOBJ created;
+    HGDIOBJ displaced;
+};
+
+Held pickUp(HDC dc, HGDIOBJ created) { return {dc, created, SelectObject(dc, created)}; }
+
+void putDown(const Held &held) {
+    SelectObject(held.dc, held.displaced);
+    DeleteObject(held.created);
+}
+
+struct PenAndBrush {
+    Held pen;
+    Held brush;
+};
+
+PenAndBrush pickUpPenAndBrush(HDC dc, int penWidth, COLORREF penColour, COLORREF brushColour) {
+    return {pickUp(dc, CreatePen(PS_SOLID, penWidth, penColour)), pickUp(dc, CreateSolidBrush(brushColour))};
+}
+
+void putDown(const PenAndBrush &tools) {
+    putDown(tools.brush);
+    putDown(tools.pen);
+}
+
+Held pickUpFont(HDC dc, const FontSpec &spec) {
+    return pickUp(dc, CreateFontA(spec.height, 0, 0, 0, spec.weight, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, spec.face));
+}
+
+// One rectangle with a pen of penWidth pixels and a brush, then both put down.
+void drawFixedRect(HDC dc, const RECT &r, int penWidth, COLORREF penColour, COLORREF brushColour) {
+    PenAndBrush tools = pickUpPenAndBrush(dc, penWidth, penColour, brushColour);
+    drawRect(dc, r);
+    putDown(tools);
+}
+
+// One square of each of four cells, all with one pen and one brush of colour.
+void drawSquaresOfCells(HDC dc, POINT origin, const PieceCells &cells, CellSquare square, COLORREF colour) {
+    PenAndBrush tools = pickUpPenAndBrush(dc, 1, colour, colour);
+    for (int i = 0; i < kPieceCells; ++i)
+        drawRect(dc, cellRect(origin, cells.column[i], cells.row[i], square));
+    putDown(tools);
+}
+
+const int kWholeText = -1; // the text goes through textBuffer and is drawn with its whole length
+
+struct ScreenText {
+    int x, y;          // top-left corner of the first character cell
+    const char *text;  // the text, or the format of value
+    const int *value;  // formatted into the text when not null
+    int characters;    // how many characters to draw, or kWholeText
+};
+
+const ScreenText titleText = {220, 12, "Karvel", nullptr, kWholeText};
+
+const ScreenText gameOverTexts[] = {
+    // x    y    text    value    characters
+    {240, 270, "GAME", nullptr, 4},
+    {240, 290, "OVER", nullptr, 4},
+};
+
+const ScreenText panelTexts[] = {
+    // x    y    text          value          characters
+    {205, 50,  "Score:",     nullptr,      6},
+    {205, 90,  "Lignes:",    nullptr,      7},
+    {205, 65,  "> %d",       &game.score,  kWholeText},
+    {205, 110, "> %d",       &game.lines,  kWholeText},
+    {205, 140, "Niveau: %d", &game.level,  kWholeText},
+    {205, 170, "Suivant:  ", nullptr,      10},
+};
+
+void drawText(HDC dc, const ScreenText &t) {
+    if (t.characters != kWholeText) {
+        TextOutA(dc, t.x, t.y, t.text, t.characters);
+        return;
+    }
+    if (t.value)
+        snprintf(game.textBuffer, sizeof game.textBuffer, t.text, *t.value);
+    else
+        snprintf(game.textBuffer, sizeof game.textBuffer, "%s", t.text);
+    TextOutA(dc, t.x, t.y, game.textBuffer, lstrlenA(game.textBuffer));
+}
+
+PieceCells fallingPieceCells() {
+    PieceCells cells;
+    for (int i = 0; i < kPieceCells; ++i) {
+        cells.column[i] = game.pieceColumn + game.currentShape.dx[i];
+        cells.row[i] = game.pieceRow + game.currentShape.dy[i];
+    }
+    return cells;
+}
+
+void drawWellCells(HDC dc) {
+    for (int c = 0; c < kColumns; ++c) {
+        for (int r = 0; r < kRows; ++r) {
+            // Empty cells too, black on black: each cell has its own pens and brushes.
+            CellColours colours = coloursOfValue(game.board[r][c]);
+            drawFixedRect(dc, cellRect(wellOrigin, c, r, BrightSquare), 1, colours.bright, colours.bright);
+            drawFixedRect(dc, cellRect(wellOrigin, c, r, DarkSquare), 1, colours.dark, colours.dark);
+        }
+    }
+}
+
+void drawPreview(HDC dc) {
+    CellColours colours = coloursOfValue(game.nextKind);
+    PieceCells offsets;
+    for (int i = 0; i < kPieceCells; ++i) {
+        offsets.column[i] = game.nextShape.dx[i];
+        offsets.row[i] = game.nextShape.dy[i];
+    }
+    // The rings first, so that they fill the gaps between neighbouring cells.
+    drawSquaresOfCells(dc, previewOrigin, offsets, OutlineSquare, black);
+    drawSquaresOfCells(dc, previewOrigin, offsets, BrightSquare, colours.bright);
+    drawSquaresOfCells(dc, previewOrigin, offsets, DarkSquare, colours.dark);
+}
+
+void drawFullRepaint(HDC dc, const RECT &client) {
+    Held font = pickUpFont(dc, titleFont);
+    SetBkMode(dc, TRANSPARENT);
+    drawFixedRect(dc, client, 2, backgroundColour, backgroundColour);
+    drawFixedRect(dc, {8, 18, 192, 322}, 2, frameColour, black);
+    drawWellCells(dc);
+    drawText(dc, titleText);
+    if (game.gameOver == 1) {
+        for (const ScreenText &t : gameOverTexts)
+            drawText(dc, t);
+    }
+    drawFixedRect(dc, {200, 45, 315, 230}, 2, panelBorderColour, backgroundColour);
+    putDown(font);
+
+    font = pickUpFont(dc, panelFont);
+    for (const ScreenText &t : panelTexts)
+        drawText(dc, t);
+    drawPreview(dc);
+    putDown(font);
+}
+
+// Blackens the piece's old cells with the context's own pen (solid black, one pixel).
+void drawPartialRepaint(HDC dc) {
+    for (int i = 0; i < kPieceCells; ++i) {
+        Held brush = pickUp(dc, CreateSolidBrush(black));
+        drawRect(dc, cellRect(wellOrigin, game.previousCells.column[i], game.previousCells.row[i], EraseSquare));
+        putDown(brush);
+    }
+}
+
+} // namespace
+
+void drawGame(HDC dc, const RECT &client) {
+    if (game.fullRepaint != 0)
+        drawFullRepaint(dc, client);
+    else
+        drawPartialRepaint(dc);
+
+    // Drawn over whatever is there, without bounds tests: the rules keep it inside the well.
+    CellColours colours = coloursOfValue(game.currentKind);
+    PieceCells piece = fallingPieceCells();
+    drawSquaresOfCells(dc, wellOrigin, piece, BrightSquare, colours.bright);
+    drawSquaresOfCells(dc, wellOrigin, piece, DarkSquare, colours.dark);
+}
+
+void paintWindow(HWND window) {
+    RECT client;
+    GetClientRect(window, &client);
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    drawGame(dc, client);
+    EndPaint(window, &paint);
+    game.fullRepaint = 1;
+}
