@@ -1,0 +1,20 @@
+#!/bin/sh
+# The staged game: Karvel.exe imports system DLLs only, and the five sounds beside it are res/'s.
+# Usage: check_staged.sh DIST_FOLDER RES_FOLDER
+dist=$1
+res=$2
+status=0
+system="advapi32.dll gdi32.dll kernel32.dll msvcrt.dll user32.dll winmm.dll"
+imports=$(x86_64-w64-mingw32-objdump -p "$dist/Karvel.exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
+[ -n "$imports" ] || { echo "no imports read from $dist/Karvel.exe"; exit 1; }
+for dll in $imports; do
+  case " $system " in
+    *" $dll "*) ;;
+    *) echo "Karvel.exe imports $dll, which is not a system DLL"; status=1 ;;
+  esac
+done
+for sound in bip tac toc blop dadam; do
+  cmp -s "$dist/$sound.wav" "$res/$sound.wav" || { echo "$sound.wav missing or different in $dist"; status=1; }
+done
+[ $status -eq 0 ] && echo "Karvel.exe imports:" $imports "; five sounds staged"
+exit $status
