@@ -4,5 +4,8 @@ if(WIN32)
   add_executable(paint_test ${CMAKE_CURRENT_LIST_DIR}/paint_test.cpp ${PROJECT_SOURCE_DIR}/ui/paint.cpp)
   target_include_directories(paint_test PRIVATE ${PROJECT_SOURCE_DIR}/ui)
   target_link_libraries(paint_test PRIVATE karvel_rules karvel_warnings GTest::gtest_main user32 gdi32)
+  # Every call of these four, the paint's included, goes through the test's recording wrappers.
+  target_link_options(paint_test PRIVATE
+    -Wl,--wrap=__imp_CreatePen,--wrap=__imp_CreateSolidBrush,--wrap=__imp_CreateFontA,--wrap=__imp_DeleteObject)
   gtest_discover_tests(paint_test DISCOVERY_MODE PRE_TEST)
 endif()
