@@ -16,67 +16,55 @@ constexpr int kMaxOperationsPerGame = 3000;
 
 bool sameShape(const PieceShape &a, const PieceShape &b) { return memcmp(&a, &b, sizeof a) == 0; }
 
-// What is wrong with the record, or "" when every invariant holds.
-std::string brokenInvariant() {
-    for (int c = 0; c < kColumns; ++c)
-        if (game.board[kFloorRow][c] != 1)
-            return "floor cell " + std::to_string(c) + " is " + std::to_string(game.board[kFloorRow][c]);
-    for (int r = 0; r < kRows; ++r)
+bool inBoard(int column, int row) { return column >= 0 && column < kColumns && row >= 0 && row < kRows; }
+
+// What is wrong with the record after an operation that started from before, or "" when all is well.
+std::string brokenInvariant(const GameState &before) {
+    if (game.score < before.score || game.lines < before.lines || game.level < before.level)
+        return "score, lines or level went down";
+    for (int r = 0; r <= kFloorRow; ++r)
         for (int c = 0; c < kColumns; ++c)
-            if (game.board[r][c] < 0 || game.board[r][c] > 7)
-                return "cell " + std::to_string(c) + "," + std::to_string(r) + " holds " +
-                       std::to_string(game.board[r][c]);
-    if (game.gameOver == 0)
-        for (int i = 0; i < kPieceCells; ++i) {
-            int c = game.pieceColumn + game.currentShape.dx[i], r = game.pieceRow + game.currentShape.dy[i];
-            if (c < 0 || c >= kColumns || r < 0 || r >= kRows)
-                return "piece cell " + std::to_string(i) + " at " + std::to_string(c) + "," + std::to_string(r);
-        }
-    if (game.linesBeforeLanding > game.lines)
-        return "linesBeforeLanding " + std::to_string(game.linesBeforeLanding) + " > lines " +
-               std::to_string(game.lines);
+            if (r == kFloorRow ? game.board[r][c] != 1 : game.board[r][c] < 0 || game.board[r][c] > 7)
+                return "cell " + std::to_string(c) + "," + std::to_string(r) + ": " + std::to_string(game.board[r][c]);
+    // The piece inside the board is what keeps every test of the rules inside it.
+    for (int i = 0; i < kPieceCells && game.gameOver == 0; ++i)
+        if (!inBoard(game.pieceColumn + game.currentShape.dx[i], game.pieceRow + game.currentShape.dy[i]))
+            return "piece cell " + std::to_string(i) + " outside the board";
     if (game.nextKind < 1 || game.nextKind > 7 || !sameShape(game.nextShape, shapeOfKind(game.nextKind)))
-        return "next piece of kind " + std::to_string(game.nextKind) + " is not in its spawn shape";
-    if (game.currentKind < 1 || game.currentKind > 7)
-        return "falling piece of kind " + std::to_string(game.currentKind);
-    PieceShape shape = shapeOfKind(game.currentKind);
+        return "next piece of kind " + std::to_string(game.nextKind) + " not in its spawn shape";
     bool turnOfSpawn = false;
-    for (int turns = 0; turns < 4; ++turns, shape = turned(shape, 1))
-        turnOfSpawn |= sameShape(shape, game.currentShape);
-    if (!turnOfSpawn)
+    for (int turns = 0; turns < 4; ++turns)
+        turnOfSpawn |= sameShape(game.currentShape, turned(shapeOfKind(game.currentKind), turns));
+    if (game.currentKind < 1 || game.currentKind > 7 || !turnOfSpawn)
         return "falling piece of kind " + std::to_string(game.currentKind) + " is no turn of its spawn shape";
     if (game.gameOver == 1 && game.board[0][kEntryColumn] == 0)
         return "game over with an empty entry cell";
-    if ((game.gameOver != 0 && game.gameOver != 1) || (game.fullRepaint != 0 && game.fullRepaint != 1))
-        return "a flag is neither 0 nor 1";
+    if (game.linesBeforeLanding > game.lines || (game.gameOver != 0 && game.gameOver != 1) ||
+        (game.fullRepaint != 0 && game.fullRepaint != 1))
+        return "linesBeforeLanding above lines, or a flag neither 0 nor 1";
     return "";
+}
+
+bool fits(const PieceShape &shape, int column, int row) {
+    for (int i = 0; i < kPieceCells; ++i)
+        if (!inBoard(column + shape.dx[i], row + shape.dy[i]) || game.board[row + shape.dy[i]][column + shape.dx[i]])
+            return false;
+    return true;
 }
 
 // An aim for one piece: how often to turn it and where to take it.
 struct Plan {
-    bool made;
     int turns, column;
 };
 
-bool fits(const PieceShape &shape, int column, int row) {
-    for (int i = 0; i < kPieceCells; ++i) {
-        int c = column + shape.dx[i], r = row + shape.dy[i];
-        if (c < 0 || c >= kColumns || r < 0 || r >= kRows || game.board[r][c] != 0)
-            return false;
-    }
-    return true;
-}
-
 // Usually the place where the piece would rest lowest with the fewest covered holes, so rows
-// fill and clear; three pieces in a hundred go anywhere, so games also end.
+// fill and clear; three pieces in a hundred keep their random aim, so games also end.
 Plan planPiece(std::mt19937 &pick) {
-    Plan plan = {true, static_cast<int>(pick() % 4), static_cast<int>(pick() % kColumns)};
-    if (pick() % 100 < 3)
-        return plan;
-    int best = -1000000;
-    PieceShape shape = game.currentShape;
-    for (int turns = 0; turns < 4; ++turns, shape = turned(shape, 1))
+    Plan plan = {static_cast<int>(pick() % 4), static_cast<int>(pick() % kColumns)};
+    int best = pick() % 100 < 3 ? 1000000 : -1000000;
+    for (int turns = 0; turns < 4; ++turns)
         for (int column = 0; column < kColumns; ++column) {
+            const PieceShape shape = turned(game.currentShape, turns);
             int row = 2;
             if (!fits(shape, column, row))
                 continue;
@@ -87,19 +75,22 @@ Plan planPiece(std::mt19937 &pick) {
             for (int i = 0; i < kPieceCells; ++i)
                 game.board[row + shape.dy[i]][column + shape.dx[i]] = 9;
             for (int i = 0; i < kPieceCells; ++i) {
-                int c = column + shape.dx[i], r = row + shape.dy[i];
-                value += 10 * r;
-                if (game.board[r + 1][c] == 0)
-                    for (int below = r + 1; below < kRows && game.board[below][c] == 0; ++below)
-                        value -= 40;
+                value += 10 * (row + shape.dy[i]);
+                for (int r = row + shape.dy[i] + 1; r < kRows && game.board[r][column + shape.dx[i]] == 0; ++r)
+                    value -= 40;
             }
             for (int i = 0; i < kPieceCells; ++i)
                 game.board[row + shape.dy[i]][column + shape.dx[i]] = 0;
-            if (value > best)
-                best = value, plan.turns = turns, plan.column = column;
+            if (value > best) {
+                best = value;
+                plan = {turns, column};
+            }
         }
     return plan;
 }
+
+void (*const kOperations[])() = {rotatePiece, moveLeft, moveRight, dropStep};
+const char *const kOperationNames[] = {"rotatePiece", "moveLeft", "moveRight", "dropStep"};
 
 TEST(RandomGames, InvariantsHoldAfterEveryOperation) {
     std::mt19937 pick(2024); // chooses operations; the rules deal from rand(), seeded per game
@@ -107,53 +98,27 @@ TEST(RandomGames, InvariantsHoldAfterEveryOperation) {
     resetGame();
     for (int g = 0; g < kGames; ++g) {
         srand(static_cast<unsigned>(g) + 1);
-        if (g == 0)
-            dealFirstPieces(); // the first game starts as start-up starts it
-        else
-            newGame(static_cast<int>(pick() % 11));
-        int score = game.score, lines = game.lines, level = game.level;
-        Plan plan = {false, 0, 0};
-        ASSERT_EQ("", brokenInvariant()) << "game " << g << " at its start";
+        newGame(static_cast<int>(pick() % 11));
+        ASSERT_EQ("", brokenInvariant(game)) << "game " << g << " at its start";
+        Plan plan = planPiece(pick);
         for (int n = 0; n < kMaxOperationsPerGame && game.gameOver == 0; ++n) {
-            if (!plan.made)
-                plan = planPiece(pick);
-            // Follow the plan, with one operation in a hundred chosen at random.
-            const char *operation;
-            unsigned choice = game.pieceRow < 2           ? 3
-                              : plan.turns > 0              ? 0
-                              : game.pieceColumn > plan.column ? 1
-                              : game.pieceColumn < plan.column ? 2
-                                                             : 3;
+            // Follow the plan below row 1, with one operation in a hundred chosen at random.
+            int choice = game.pieceRow < 2 ? 3 : plan.turns > 0 ? 0 : plan.column < game.pieceColumn ? 1 : 2;
+            if (choice == 2 && plan.column == game.pieceColumn)
+                choice = 3;
             if (pick() % 100 == 0)
-                choice = static_cast<unsigned>(pick() % 4);
-            int column = game.pieceColumn;
-            if (choice == 0) {
-                operation = "rotatePiece";
-                rotatePiece();
-                plan.turns -= plan.turns > 0 ? 1 : 0;
-            } else if (choice == 1 || choice == 2) {
-                operation = choice == 1 ? "moveLeft" : "moveRight";
-                (choice == 1 ? moveLeft : moveRight)();
-                if (game.pieceColumn == column)
-                    plan.column = column; // blocked: drop here
-            } else if (pick() % 2000 != 0) {
-                operation = "dropStep";
-                dropStep();
-                plan.made = game.pieceRow != 0; // row 0 after a step: a new piece entered
-            } else {
-                operation = "newGame";
-                newGame(static_cast<int>(pick() % 11));
-                plan.made = false;
-                score = game.score, lines = game.lines, level = game.level;
-            }
+                choice = static_cast<int>(pick() % 4);
+            const GameState before = game;
+            kOperations[choice]();
             requests.clear();
-            ASSERT_EQ("", brokenInvariant()) << "game " << g << ", operation " << n << " (" << operation << ")";
-            ASSERT_GE(game.score, score) << "game " << g << ", operation " << n << " (" << operation << ")";
-            ASSERT_GE(game.lines, lines) << "game " << g << ", operation " << n << " (" << operation << ")";
-            ASSERT_GE(game.level, level) << "game " << g << ", operation " << n << " (" << operation << ")";
-            linesCleared += game.lines - lines;
-            levelUps += game.level - level;
-            score = game.score, lines = game.lines, level = game.level;
+            ASSERT_EQ("", brokenInvariant(before)) << "game " << g << ", step " << n << ": " << kOperationNames[choice];
+            linesCleared += game.lines - before.lines;
+            levelUps += game.level - before.level;
+            plan.turns -= choice == 0 ? 1 : 0;
+            if ((choice == 1 || choice == 2) && game.pieceColumn == before.pieceColumn)
+                plan.column = game.pieceColumn; // blocked sideways: drop here
+            if (choice == 3 && game.pieceRow == 0) // a new piece entered
+                plan = planPiece(pick);
         }
         gamesOver += game.gameOver;
     }

@@ -2,44 +2,26 @@
 #include "recorders.h"
 
 #include "rules/frontend.h"
+#include "sound/sound.h"
 
 std::vector<Request> requests;
 
 // game has constant initialisation, so this copy sees it before any code changes it.
 const GameState initialGame = game;
 
-namespace {
+void requestRepaint() { requests.push_back({"repaint", game}); }
+void startGravityTimer() { requests.push_back({"start", game}); }
+void stopGravityTimer() { requests.push_back({"stop", game}); }
 
-void record(RequestKind kind, SoundEffect effect) { requests.push_back({kind, effect, game}); }
-
-} // namespace
-
-void requestRepaint() { record(RepaintRequest, kEffectCount); }
-void startGravityTimer() { record(StartTimerRequest, kEffectCount); }
-void stopGravityTimer() { record(StopTimerRequest, kEffectCount); }
-void playEffect(SoundEffect effect) { record(EffectRequest, effect); }
-
-std::string requestName(const Request &request) {
+void playEffect(SoundEffect effect) {
     static const char *const effectNames[kEffectCount] = {"move", "rotate", "land", "clear", "over"};
-    switch (request.kind) {
-    case RepaintRequest: return "repaint";
-    case StartTimerRequest: return "start";
-    case StopTimerRequest: return "stop";
-    case EffectRequest:
-        if (request.effect >= 0 && request.effect < kEffectCount)
-            return effectNames[request.effect];
-        return "effect?";
-    }
-    return "?";
+    requests.push_back({effect >= 0 && effect < kEffectCount ? effectNames[effect] : "effect?", game});
 }
 
 std::string requestNames() {
     std::string names;
-    for (const Request &request : requests) {
-        if (!names.empty())
-            names += ' ';
-        names += requestName(request);
-    }
+    for (const Request &request : requests)
+        names += (names.empty() ? "" : " ") + std::string(request.name);
     return names;
 }
 
@@ -49,10 +31,10 @@ void resetGame() {
     requests.clear();
 }
 
-std::string shapeText(const PieceShape &shape) {
+std::string cellsText(const PieceShape &shape, int column, int row) {
     std::string text;
     for (int i = 0; i < kPieceCells; ++i)
-        text += "(" + std::to_string(shape.dx[i]) + "," + std::to_string(shape.dy[i]) + ")";
+        text += "(" + std::to_string(column + shape.dx[i]) + "," + std::to_string(row + shape.dy[i]) + ")";
     return text;
 }
 

@@ -2,36 +2,26 @@
 #pragma once
 
 #include "rules/game.h"
-#include "sound/sound.h"
 
 #include <string>
 #include <vector>
 
-enum RequestKind { RepaintRequest, StartTimerRequest, StopTimerRequest, EffectRequest };
-
 // One call from the rules to the world outside them, with the record as it was at that moment.
 struct Request {
-    RequestKind kind;
-    SoundEffect effect; // EffectRequest only
+    const char *name; // "move", "rotate", "land", "clear", "over", "start", "stop" or "repaint"
     GameState seen;
 };
 
 extern std::vector<Request> requests;
 
-// The record as the program starts, copied before any test runs.
-extern const GameState initialGame;
-
-// "move", "rotate", "land", "clear", "over", "start", "stop", "repaint"
-std::string requestName(const Request &request);
-
 // All requests so far, space separated, oldest first.
 std::string requestNames();
 
-// game = initialGame with the floor row laid, as start-up leaves it; no requests recorded.
+// game as start-up leaves it: the record as the program starts, the floor row laid; no requests.
 void resetGame();
 
-// "(dx,dy)" of cells 0..3.
-std::string shapeText(const PieceShape &shape);
+// "(column,row)" of cells 0..3 of the shape with its pivot at (column, row): at (0, 0) its offsets.
+std::string cellsText(const PieceShape &shape, int column = 0, int row = 0);
 
 // The shape after the given number of quarter turns, (dx, dy) -> (dy, -dx) each.
 PieceShape turned(PieceShape shape, int turns);
