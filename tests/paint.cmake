@@ -7,5 +7,5 @@ if(WIN32)
   # Every call of these four, the paint's included, goes through the test's recording wrappers.
   target_link_options(paint_test PRIVATE
     -Wl,--wrap=__imp_CreatePen,--wrap=__imp_CreateSolidBrush,--wrap=__imp_CreateFontA,--wrap=__imp_DeleteObject)
-  gtest_discover_tests(paint_test DISCOVERY_MODE PRE_TEST)
+  gtest_discover_tests(paint_test DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endif()

@@ -10,5 +10,5 @@ if(NOT CMAKE_CROSSCOMPILING)
   target_compile_definitions(assets_test PRIVATE KARVEL_RESGEN="$<TARGET_FILE:resgen>"
                                                  KARVEL_RES_DIR="${PROJECT_SOURCE_DIR}/res")
   add_dependencies(assets_test resgen)
-  gtest_discover_tests(assets_test DISCOVERY_MODE PRE_TEST)
+  gtest_discover_tests(assets_test DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endif()
