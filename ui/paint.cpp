@@ -104,8 +104,8 @@ void putDown(const PenAndBrush &tools) {
     putDown(tools.pen);
 }
 
-Held pickUpFont(HDC dc, const FontSpec &spec) {
-    return pickUp(dc, CreateFontA(spec.height, 0, 0, 0, spec.weight, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, spec.face));
+Held pickUpFont(HDC dc, const FontSpec &font) {
+    return pickUp(dc, CreateFontA(font.height, 0, 0, 0, font.weight, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, font.face));
 }
 
 // One rectangle with a pen of penWidth pixels and a brush, then both put down.
