@@ -23,20 +23,21 @@ ensurePackages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# configureAndBuild DIR [cmake arguments...]
+# configureAndBuild DIR TARGET [cmake arguments...]: TARGET "all" builds everything.
 configureAndBuild() {
-  local dir=$1; shift
+  local dir=$1 target=$2; shift 2
   echo "== Building $dir"
   mkdir -p "$dir"
-  if ! { cmake -S "$root" -B "$dir" -DKARVEL_WERROR=ON "$@" && cmake --build "$dir" -j "$(nproc)"; } >"$dir/build.log" 2>&1; then
+  if ! { cmake -S "$root" -B "$dir" -DKARVEL_WERROR=ON "$@" && cmake --build "$dir" -j "$(nproc)" --target "$target"; } >"$dir/build.log" 2>&1; then
     grep -E -A5 "error|Error" "$dir/build.log" | head -60
     echo "Build failed: $dir (full log in $dir/build.log)"
     return 1
   fi
 }
 
+# buildWindows TARGET
 buildWindows() {
-  configureAndBuild "$build/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake"
+  configureAndBuild "$build/win" "$1" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake"
 }
 
 export WINEDEBUG=-all
