@@ -69,6 +69,18 @@ struct NewGameCase {
 
 void workNewGame(HWND dialog) {
     HWND box = GetDlgItem(dialog, IDC_LEVEL), edit = FindWindowExA(box, nullptr, "Edit", nullptr);
+    // As it opens: the ten levels in list order, the box's width and the level it shows.
+    char text[16];
+    for (int i = 0; i < int(SendMessageA(box, CB_GETCOUNT, 0, 0)); ++i) {
+        if (SendMessageA(box, CB_GETLBTEXTLEN, WPARAM(i), 0) < LRESULT(sizeof text)) {
+            SendMessageA(box, CB_GETLBTEXT, WPARAM(i), LPARAM(text));
+            shown += std::string(text) + "|";
+        }
+    }
+    RECT r;
+    GetWindowRect(box, &r);
+    GetWindowTextA(box, text, sizeof text);
+    shown += std::to_string(r.right - r.left) + " wide, showing '" + text + "'";
     if (newGameCase->select >= 0)
         SendMessageA(box, CB_SETCURSEL, WPARAM(newGameCase->select), 0);
     if (newGameCase->typed)
@@ -97,6 +109,7 @@ TEST_F(Commands, NewGameStartsTheChosenLevelOrLeavesTheGameAsItWas) {
         GameState expected = game;
         expected.fullRepaint = 1;
         ASSERT_TRUE(runCommand(IDM_NEWGAME, "Nouveau Jeu", workNewGame));
+        EXPECT_EQ(shown, " 1| 2| 3| 4| 5| 6| 7| 8| 9|10|60 wide, showing ' 1'");
         if (c.level >= 0) { // a new game, inputBlocked left as it was
             expected = game;
             expected.level = c.level;
