@@ -76,6 +76,15 @@ PieceShape shapeOfKind(PieceKind kind) {
     return spawnShapes[kind >= 1 && kind <= 7 ? kind - 1 : 0];
 }
 
+PieceCells fallingPieceCells() {
+    PieceCells cells;
+    for (int i = 0; i < kPieceCells; ++i) {
+        cells.column[i] = game.pieceColumn + game.currentShape.dx[i];
+        cells.row[i] = game.pieceRow + game.currentShape.dy[i];
+    }
+    return cells;
+}
+
 void dealFirstPieces() {
     game.nextKind = drawKind();
     game.nextShape = shapeOfKind(game.nextKind);

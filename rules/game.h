@@ -65,6 +65,9 @@ PieceShape shapeOfKind(PieceKind kind);
 void dealFirstPieces();  // next piece first, then the falling piece
 void promoteNextPiece(); // next becomes falling; a new next piece is drawn
 
+// Board cells of the falling piece, in cell order.
+PieceCells fallingPieceCells();
+
 // Moving the falling piece
 void moveLeft();
 void moveRight();

@@ -162,15 +162,6 @@ void drawText(HDC dc, const ScreenText &t) {
     TextOutA(dc, t.x, t.y, game.textBuffer, lstrlenA(game.textBuffer));
 }
 
-PieceCells fallingPieceCells() {
-    PieceCells cells;
-    for (int i = 0; i < kPieceCells; ++i) {
-        cells.column[i] = game.pieceColumn + game.currentShape.dx[i];
-        cells.row[i] = game.pieceRow + game.currentShape.dy[i];
-    }
-    return cells;
-}
-
 void drawWellCells(HDC dc) {
     for (int c = 0; c < kColumns; ++c) {
         for (int r = 0; r < kRows; ++r) {

@@ -8,12 +8,7 @@ namespace {
 
 constexpr WPARAM kKeyP = 0x50; // with or without Shift
 
-void recordPreviousCells() {
-    for (int i = 0; i < kPieceCells; ++i) {
-        game.previousCells.column[i] = game.pieceColumn + game.currentShape.dx[i];
-        game.previousCells.row[i] = game.pieceRow + game.currentShape.dy[i];
-    }
-}
+void recordPreviousCells() { game.previousCells = fallingPieceCells(); }
 
 // Runs before a key action or a tick; returns whether the paint to come must stay
 // full whatever the action does to fullRepaint. Several changes may come before
