@@ -1,4 +1,5 @@
 // Many seeded random games, with the record's invariants checked after every operation.
+#include "invariants.h"
 #include "recorders.h"
 
 #include <gtest/gtest.h>
@@ -13,37 +14,6 @@ namespace {
 
 constexpr int kGames = 200;
 constexpr int kMaxOperationsPerGame = 3000;
-
-bool sameShape(const PieceShape &a, const PieceShape &b) { return memcmp(&a, &b, sizeof a) == 0; }
-
-bool inBoard(int column, int row) { return column >= 0 && column < kColumns && row >= 0 && row < kRows; }
-
-// What is wrong with the record after an operation that started from before, or "" when all is well.
-std::string brokenInvariant(const GameState &before) {
-    if (game.score < before.score || game.lines < before.lines || game.level < before.level)
-        return "score, lines or level went down";
-    for (int r = 0; r <= kFloorRow; ++r)
-        for (int c = 0; c < kColumns; ++c)
-            if (r == kFloorRow ? game.board[r][c] != 1 : game.board[r][c] < 0 || game.board[r][c] > 7)
-                return "cell " + std::to_string(c) + "," + std::to_string(r) + ": " + std::to_string(game.board[r][c]);
-    // The piece inside the board is what keeps every test of the rules inside it.
-    for (int i = 0; i < kPieceCells && game.gameOver == 0; ++i)
-        if (!inBoard(game.pieceColumn + game.currentShape.dx[i], game.pieceRow + game.currentShape.dy[i]))
-            return "piece cell " + std::to_string(i) + " outside the board";
-    if (game.nextKind < 1 || game.nextKind > 7 || !sameShape(game.nextShape, shapeOfKind(game.nextKind)))
-        return "next piece of kind " + std::to_string(game.nextKind) + " not in its spawn shape";
-    bool turnOfSpawn = false;
-    for (int turns = 0; turns < 4; ++turns)
-        turnOfSpawn |= sameShape(game.currentShape, turned(shapeOfKind(game.currentKind), turns));
-    if (game.currentKind < 1 || game.currentKind > 7 || !turnOfSpawn)
-        return "falling piece of kind " + std::to_string(game.currentKind) + " is no turn of its spawn shape";
-    if (game.gameOver == 1 && game.board[0][kEntryColumn] == 0)
-        return "game over with an empty entry cell";
-    if (game.linesBeforeLanding > game.lines || (game.gameOver != 0 && game.gameOver != 1) ||
-        (game.fullRepaint != 0 && game.fullRepaint != 1))
-        return "linesBeforeLanding above lines, or a flag neither 0 nor 1";
-    return "";
-}
 
 bool fits(const PieceShape &shape, int column, int row) {
     for (int i = 0; i < kPieceCells; ++i)
