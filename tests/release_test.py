@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The release zip: reproducible from any folder, user, umask and time zone; its layout and
 notice; the exe inside is the small release build with its manifest.
-Usage: release_test.py reproducible SOURCE WORK | contents ZIP RES_DIR"""
+Usage: release_test.py reproducible SOURCE ZIP_OUT | contents ZIP RES_DIR"""
 import hashlib
 import os
 import re
@@ -9,6 +9,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import tempfile
 import xml.etree.ElementTree as ElementTree
 import zipfile
 
@@ -27,9 +28,10 @@ def check(ok, what):
         print("FAIL:", what)
 
 
-def reproducible(source, work):
+def reproducible(source, zipOut):
     """Two clean clones of the same commit, built apart: the same zip, byte for byte."""
-    shutil.rmtree(work, ignore_errors=True)
+    work = tempfile.mkdtemp(prefix="karvel-release-")  # under /tmp, which every user can reach
+    os.chmod(work, 0o755)
     builds = [  # folder, time zone, umask, user
         (os.path.join(work, "a"), "UTC", "022", None),
         (os.path.join(work, "b", "plus", "profond", "encore"), "Pacific/Kiritimati", "077", "nobody"),
@@ -52,7 +54,8 @@ def reproducible(source, work):
             exes.append(archive.read(FOLDER + "Karvel.exe"))
     check(sums[0] == sums[1], "the two zips differ")
     check(not any(b[0].encode() in exe or b"/tmp" in exe for b in builds for exe in exes), "a build path in the exe")
-    shutil.copy(os.path.join(builds[0][0], "build", "release", ZIP), os.path.join(work, ZIP))
+    shutil.copy(os.path.join(builds[0][0], "build", "release", ZIP), zipOut)
+    shutil.rmtree(work)
 
 
 def contents(zipPath, resDir):
