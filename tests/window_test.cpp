@@ -125,7 +125,8 @@ TEST(WindowStartUp, SoundDirectoryIsTheExecutablesFolderWithItsBackslash) {
     }
 }
 
-// The erase message erases nothing; "Quitter..." and closing end the loop with 0.
+// The erase message erases nothing; "Quitter..." ends the loop with 0; closing destroys the
+// window and posts a quit message of 0 (the loop, filtered on that window, then ends with -1).
 TEST_F(MainWindow, EraseQuitterAndClose) {
     HDC dc = GetDC(window);
     EXPECT_EQ(SendMessageA(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 0);
