@@ -25,7 +25,7 @@ double percentile(std::vector<double> values, double p) {
 }
 
 // figure, value, floor, unit: one row of the benchmark's table
-void row(const std::string &figure, double value, double floor, const char *unit, const char *format = "%.3g") {
+void row(const std::string &figure, double value, double floor, const char *unit, const char *format = "%.2f") {
     std::printf("%s\t", figure.c_str());
     std::printf(format, value);
     std::printf("\t");
@@ -291,10 +291,10 @@ void reportPaints(const char *where, int paints, const Timing &full, const Timin
     char figure[120];
     std::snprintf(figure, sizeof figure, "full repaint into %s, median of %d", where, paints);
     double fullGame = percentile(full.game, 0.5), fullPlain = percentile(full.plain, 0.5);
-    row(figure, fullGame, fullPlain, "us");
+    row(figure, fullGame, fullPlain, "us", "%.1f");
     std::snprintf(figure, sizeof figure, "partial repaint into %s, median of %d", where, paints);
     double partialGame = percentile(partial.game, 0.5), partialPlain = percentile(partial.plain, 0.5);
-    row(figure, partialGame, partialPlain, "us");
+    row(figure, partialGame, partialPlain, "us", "%.1f");
     std::snprintf(figure, sizeof figure, "partial / full, %s", where);
     row(figure, 100 * partialGame / fullGame, 100 * partialPlain / fullPlain, "%", "%.2f");
 }
@@ -376,9 +376,9 @@ double ratePerSecond(const std::vector<double> &times, double start, double end)
 
 void reportTimers(const char *state, double start, double end, double gravityFloor) {
     std::string figure = std::string("gravity ticks per second, ") + state;
-    row(figure, ratePerSecond(timerLog.gravity, start, end), gravityFloor, "/s", "%.3g");
+    row(figure, ratePerSecond(timerLog.gravity, start, end), gravityFloor, "/s");
     figure = std::string("timer wake-ups per second, ") + state;
-    row(figure, ratePerSecond(timerLog.wakeups, start, end), gravityFloor, "/s", "%.3g");
+    row(figure, ratePerSecond(timerLog.wakeups, start, end), gravityFloor, "/s");
 }
 
 // Logs while the game runs freely for ms.
@@ -456,17 +456,24 @@ void measureTimers(bool smoke) {
 } // namespace
 
 int main(int argc, char **argv) {
-    bool smoke = false, keysOnly = false;
+    // The parts to run (all when none is named): --paints, --keys, --timers.
+    bool smoke = false, paints = false, keys = false, timers = false;
     const char *device = "no sound device";
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--smoke") == 0)
             smoke = true;
-        else if (std::strcmp(argv[i], "--keys-only") == 0)
-            keysOnly = true;
+        else if (std::strcmp(argv[i], "--paints") == 0)
+            paints = true;
+        else if (std::strcmp(argv[i], "--keys") == 0)
+            keys = true;
+        else if (std::strcmp(argv[i], "--timers") == 0)
+            timers = true;
         else if (std::strcmp(argv[i], "--device") == 0 && i + 1 < argc)
             device = argv[++i];
     }
-    const int paints = smoke ? 1 : 2000, presses = smoke ? 2 : 300;
+    if (!paints && !keys && !timers)
+        paints = keys = timers = true;
+    const int paintCount = smoke ? 1 : 2000, presses = smoke ? 2 : 300;
 
     HWND window = startUp(GetModuleHandleA(nullptr));
     stopGravityTimer();
@@ -477,16 +484,17 @@ int main(int argc, char **argv) {
         return 1;
     }
     setUpGame();
-    if (!keysOnly) {
+    if (paints) {
         Timing full, partial;
-        paintsIntoBitmap(paints, &full, &partial);
-        reportPaints("a 330x375 bitmap", paints, full, partial);
+        paintsIntoBitmap(paintCount, &full, &partial);
+        reportPaints("a 330x375 bitmap", paintCount, full, partial);
         full = partial = {};
-        paintsIntoWindow(window, paints, &full, &partial);
-        reportPaints("the window", paints, full, partial);
+        paintsIntoWindow(window, paintCount, &full, &partial);
+        reportPaints("the window", paintCount, full, partial);
     }
-    reportKeys(window, plainWindow, presses, device);
-    if (!keysOnly && !failed)
+    if (keys)
+        reportKeys(window, plainWindow, presses, device);
+    if (timers && !failed)
         measureTimers(smoke);
     DestroyWindow(plainWindow);
     DestroyWindow(window);
