@@ -41,7 +41,7 @@ void fail(const char *what) {
     failed = true;
 }
 
-// ---- The floor: the drawing sequence a paint prescribes, written out plainly ----
+// ---- The floor: the drawing calls of a paint, written out plainly ----
 
 const COLORREF kBackground = RGB(214, 211, 206), kFrame = RGB(130, 130, 130), kBlack = RGB(0, 0, 0);
 const COLORREF kBright[8] = {0, RGB(255, 0, 255), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255),
@@ -351,14 +351,16 @@ struct TimerLog {
     bool on;
     UINT_PTR ownTimer;
     std::vector<double> gravity, wakeups; // when each arrived, ms
+    bool sawOwnTimer; // proves that the hook sees the box's own message loop
 };
 TimerLog timerLog;
 
 LRESULT CALLBACK logTimers(int code, WPARAM removal, LPARAM lParam) {
     const MSG *message = reinterpret_cast<const MSG *>(lParam);
-    if (code == HC_ACTION && removal == PM_REMOVE && timerLog.on &&
-        (message->message == WM_TIMER || message->message == kSystemTimer) &&
-        !(message->hwnd == nullptr && message->wParam == timerLog.ownTimer)) {
+    bool own = message->message == WM_TIMER && message->hwnd == nullptr && message->wParam == timerLog.ownTimer;
+    timerLog.sawOwnTimer = timerLog.sawOwnTimer || (code == HC_ACTION && own);
+    if (code == HC_ACTION && removal == PM_REMOVE && timerLog.on && !own &&
+        (message->message == WM_TIMER || message->message == kSystemTimer)) {
         timerLog.wakeups.push_back(now());
         if (message->message == WM_TIMER && message->hwnd == static_cast<HWND>(game.mainWindow))
             timerLog.gravity.push_back(now());
@@ -383,7 +385,7 @@ void reportTimers(const char *state, double start, double end, double gravityFlo
 
 // Logs while the game runs freely for ms.
 void logPlaying(const char *state, double ms, double gravityFloor) {
-    timerLog = {true, 0, {}, {}};
+    timerLog = {true, 0, {}, {}, false};
     double start = now();
     pumpFor(ms);
     timerLog.on = false;
@@ -410,11 +412,11 @@ void CALLBACK closeBox(HWND, UINT, UINT_PTR timer, DWORD) {
 void logInBox(const char *state, const char *title, UINT message, WPARAM wParam, double ms) {
     boxTitle = title;
     boxClosed = 0;
-    timerLog = {true, SetTimer(nullptr, 0, UINT(ms), closeBox), {}, {}};
+    timerLog = {true, SetTimer(nullptr, 0, UINT(ms), closeBox), {}, {}, false};
     double start = now();
     SendMessageA(static_cast<HWND>(game.mainWindow), message, wParam, 0);
-    if (boxClosed == 0) {
-        fail("the box did not stay open");
+    if (boxClosed == 0 || !timerLog.sawOwnTimer) {
+        fail(boxClosed == 0 ? "the box did not stay open" : "the box's message loop was not seen");
         KillTimer(nullptr, timerLog.ownTimer);
         timerLog.on = false;
         return;
