@@ -83,8 +83,10 @@ void plainPiece(HDC dc) {
     plainSquares(dc, x0, y0, game.currentShape.dx, game.currentShape.dy, 1, 14, kDark[k]);   // C2
 }
 
+// msvcrt's own formatted printing, as the game's paint uses.
 void plainText(HDC dc, int x, int y, const char *format, int value) {
-    std::snprintf(game.textBuffer, sizeof game.textBuffer, format, value);
+    game.textBuffer[sizeof game.textBuffer - 1] = '\0';
+    _snprintf(game.textBuffer, sizeof game.textBuffer - 1, format, value);
     TextOutA(dc, x, y, game.textBuffer, lstrlenA(game.textBuffer));
 }
 
@@ -101,13 +103,14 @@ void plainFull(HDC dc, const RECT &client) {
             plainRect(dc, 1, kDark[k], kDark[k], 15 * c + 11, 15 * r + 21, 15 * c + 24, 15 * r + 34);
         }
     }
-    std::snprintf(game.textBuffer, sizeof game.textBuffer, "Karvel"); // F5
+    game.textBuffer[sizeof game.textBuffer - 1] = '\0'; // F5
+    _snprintf(game.textBuffer, sizeof game.textBuffer - 1, "%s", "Karvel");
     TextOutA(dc, 220, 12, game.textBuffer, lstrlenA(game.textBuffer));
     if (game.gameOver == 1) { // F6
         TextOutA(dc, 240, 270, "GAME", 4);
         TextOutA(dc, 240, 290, "OVER", 4);
     }
-    plainRect(dc, 2, 0xFFFFFFFF, kBackground, 200, 45, 315, 230); // F7
+    plainRect(dc, 2, kBlack, kBackground, 200, 45, 315, 230); // F7
     SelectObject(dc, oldFont);                                     // F8
     DeleteObject(title);
     HGDIOBJ panel = CreateFontA(20, 0, 0, 0, 700, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, "Arial");
