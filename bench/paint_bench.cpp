@@ -242,52 +242,65 @@ struct Timing {
     std::vector<double> game, plain; // microseconds per paint
 };
 
+// Times the game's paint and the plain one, each going first every other round so that
+// neither always finds the caches warmed by the other.
+void timePair(int round, Timing *timing, void (*gamePaint)(), void (*plainPaint)()) {
+    for (int k = 0; k < 2; ++k) {
+        bool plain = (k == 0) == (round % 2 == 1);
+        double start = now();
+        (plain ? plainPaint : gamePaint)();
+        (plain ? timing->plain : timing->game).push_back((now() - start) * 1000);
+    }
+}
+
+// What the paints below draw on, and the state each paint starts from.
+HDC bitmapDc;
+HWND paintedWindow;
+const RECT kBitmapClient = {0, 0, 330, 375};
+int repaintKind; // 1 full, 0 partial
+PieceCells previousOfPartial;
+
+void prepare() {
+    game.fullRepaint = repaintKind;
+    game.previousCells = previousOfPartial;
+}
+void gameIntoBitmap() { prepare(); drawGame(bitmapDc, kBitmapClient); }
+void plainIntoBitmap() {
+    prepare();
+    if (repaintKind)
+        plainFull(bitmapDc, kBitmapClient);
+    else
+        plainPartial(bitmapDc);
+}
+// The prepare and the invalidation are timed as well, the same for both.
+void gameIntoWindow() { prepare(); InvalidateRect(paintedWindow, nullptr, FALSE); paintWindow(paintedWindow); }
+void plainIntoWindow() { prepare(); InvalidateRect(paintedWindow, nullptr, FALSE); plainPaintWindow(paintedWindow); }
+
 void paintsIntoBitmap(int paints, Timing *full, Timing *partial) {
     BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), 330, -375, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
     void *bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ displaced = SelectObject(dc, bitmap);
-    const RECT client = {0, 0, 330, 375};
-    PieceCells previous = game.previousCells;
+    bitmapDc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(bitmapDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ displaced = SelectObject(bitmapDc, bitmap);
+    previousOfPartial = game.previousCells;
     for (int i = 0; i < paints; ++i) {
-        for (int full1 = 1; full1 >= 0; --full1) {
-            Timing *timing = full1 ? full : partial;
-            game.fullRepaint = full1;
-            game.previousCells = previous;
-            double t0 = now();
-            drawGame(dc, client);
-            double t1 = now();
-            (full1 ? plainFull(dc, client) : plainPartial(dc));
-            double t2 = now();
-            timing->game.push_back((t1 - t0) * 1000);
-            timing->plain.push_back((t2 - t1) * 1000);
-        }
+        for (repaintKind = 1; repaintKind >= 0; --repaintKind)
+            timePair(i, repaintKind ? full : partial, gameIntoBitmap, plainIntoBitmap);
     }
     game.fullRepaint = 1;
-    SelectObject(dc, displaced);
+    SelectObject(bitmapDc, displaced);
     DeleteObject(bitmap);
-    DeleteDC(dc);
+    DeleteDC(bitmapDc);
 }
 
 void paintsIntoWindow(HWND window, int paints, Timing *full, Timing *partial) {
+    paintedWindow = window;
+    previousOfPartial = game.previousCells;
     for (int i = 0; i < paints; ++i) {
-        for (int full1 = 1; full1 >= 0; --full1) {
-            Timing *timing = full1 ? full : partial;
-            game.fullRepaint = full1;
-            InvalidateRect(window, nullptr, FALSE);
-            double t0 = now();
-            paintWindow(window);
-            double t1 = now();
-            game.fullRepaint = full1;
-            InvalidateRect(window, nullptr, FALSE);
-            double t2 = now();
-            plainPaintWindow(window);
-            double t3 = now();
-            timing->game.push_back((t1 - t0) * 1000);
-            timing->plain.push_back((t3 - t2) * 1000);
-        }
+        for (repaintKind = 1; repaintKind >= 0; --repaintKind)
+            timePair(i, repaintKind ? full : partial, gameIntoWindow, plainIntoWindow);
     }
+    game.fullRepaint = 1;
 }
 
 void reportPaints(const char *where, int paints, const Timing &full, const Timing &partial) {
