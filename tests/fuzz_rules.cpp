@@ -8,7 +8,7 @@
 //   12   newGame      level from the next byte: 0 to 10 mostly, else 11..42 or -32..-1
 //   13   a sound switch: which and its value (1, 0, 2 or -1) from the next byte
 //   14   srand        seed from the next four bytes
-//   15   soundDirectory of 0 to 260 characters (next byte), no terminator at 260
+//   15   soundDirectory of 1 to 260 characters (next byte), no terminator at 260
 #include "invariants.h"
 #include "rules/frontend.h"
 #include "sound/sound.h"
@@ -44,6 +44,7 @@ struct Field {
 };
 #define FIELD(name) Field{offsetof(GameState, name), sizeof(GameState::name)}
 
+// What newGame may write; dropStep writes these too.
 const std::initializer_list<Field> gameFields = {
     FIELD(board),    FIELD(pieceColumn), FIELD(pieceRow), FIELD(currentKind), FIELD(currentShape),
     FIELD(nextKind), FIELD(nextShape),   FIELD(level),    FIELD(tickInterval), FIELD(score),
@@ -120,12 +121,13 @@ void runMove(const Move &move, int count) {
         }
         if (calls.repaint - callsBefore.repaint != repaints || calls.start - callsBefore.start != starts ||
             calls.stop - callsBefore.stop != stops || calls.played - callsBefore.played != sounds)
-            fail(move.name, "repaint, timer or sound calls: " + std::to_string(calls.repaint - callsBefore.repaint) +
-                                " " + std::to_string(calls.start - callsBefore.start) + " " +
-                                std::to_string(calls.stop - callsBefore.stop) + " " +
-                                std::to_string(calls.played - callsBefore.played) + ", expected " +
-                                std::to_string(repaints) + " " + std::to_string(starts) + " " +
-                                std::to_string(stops) + " " + std::to_string(sounds));
+{
+            char text[100];
+            snprintf(text, sizeof text, "repaint, start, stop and sound calls %d %d %d %d, expected %d %d %d %d",
+                     calls.repaint - callsBefore.repaint, calls.start - callsBefore.start,
+                     calls.stop - callsBefore.stop, calls.played - callsBefore.played, repaints, starts, stops, sounds);
+            fail(move.name, text);
+        }
     }
 }
 
@@ -225,9 +227,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             break;
         }
         case 15: {
-            // Mostly around the longest paths that fit: 246 for "dadam.wav", 248 for "bip.wav".
+            // Never empty, as start-up always stores one; often around the longest paths that
+            // fit: a directory of 246 for "dadam.wav", 248 for "bip.wav".
             const int x = next();
-            const int length = x <= 200 ? x : 235 + (x - 201) % 26;
+            const int length = x <= 200 ? x + 1 : 235 + (x - 201) % 26;
             memset(game.soundDirectory, 0, sizeof game.soundDirectory);
             for (int i = 0; i < length; ++i)
                 game.soundDirectory[i] = i + 1 == length ? '\\' : static_cast<char>('a' + i % 26);
