@@ -98,6 +98,7 @@ struct Storm {
     int owedLevel;
     // Figures for the report.
     int comparisons, boxesOpened, boxesClosed, deepest, newGames, quits;
+    int openedAtDepth[6]; // boxes opened with that many open, the new one included (5: five or more)
     int closes[kBoxKinds][kWays];
 };
 
@@ -168,6 +169,7 @@ void boxOpened(HWND window) {
     storm.boxes.push_back({window, storm.handling, 1, soundsNow(), false});
     storm.boxesOpened += 1;
     storm.deepest = std::max(storm.deepest, int(storm.boxes.size()));
+    storm.openedAtDepth[std::min(size_t(5), storm.boxes.size())] += 1;
 }
 
 void boxClosed(HWND window) {
@@ -290,10 +292,11 @@ void otherKey() {
     sendKey(key == 'P' && storm.boxes.size() >= kDeepest ? VK_SPACE : key);
 }
 
-// Any open box; one already ended waits for the loops above it to end, and is left alone.
+// Any box the player could reach: one already ended (hidden until the loops above it end) and one
+// that the pause box has disabled are left alone.
 void closeOtherBox() {
     Box &box = storm.boxes[below(unsigned(storm.boxes.size()))];
-    bool open = IsWindowVisible(box.window) && &box != &storm.boxes.back();
+    bool open = IsWindowVisible(box.window) && IsWindowEnabled(box.window) && &box != &storm.boxes.back();
     closeBox(open ? box : storm.boxes.back(), !open);
 }
 
@@ -321,12 +324,12 @@ const Action actions[] = {
     {"Right",            120,   20,    0, false, false, [] { sendKey(VK_RIGHT); }},
     {"Up",               100,   20,    0, false, false, [] { sendKey(VK_UP); }},
     {"Down",             140,   20,    0, false, false, [] { sendKey(VK_DOWN); }},
-    {"P",                 10,   10,    0, true,  false, [] { sendKey('P'); }},
+    {"P",                 10,   10,   15, true,  false, [] { sendKey('P'); }},
     {"other key",         40,   20,    0, false, false, otherKey},
     {"tick",             120,   40,    0, false, false, [] { deliver(WM_TIMER, 0); }},
-    {"Nouveau jeu...",     4,  150,    0, true,  false, [] { sendCommand(IDM_NEWGAME); }},
-    {"Options",            4,    4,    0, true,  false, [] { sendCommand(IDM_OPTIONS); }},
-    {"A propos ...",       4,    4,    0, true,  false, [] { sendCommand(IDM_ABOUT); }},
+    {"Nouveau jeu...",     4,  150,    8, true,  false, [] { sendCommand(IDM_NEWGAME); }},
+    {"Options",            4,    4,    8, true,  false, [] { sendCommand(IDM_OPTIONS); }},
+    {"A propos ...",       4,    4,    8, true,  false, [] { sendCommand(IDM_ABOUT); }},
     {"Quitter...",         4,    4,    0, false, false, [] { storm.quits += 1; sendCommand(IDM_QUIT); }},
     {"other command",     10,   10,    0, false, false, otherCommand},
     {"minimise",           1,    1,    0, false, false, [] { minimiseOrRestore(SC_MINIMIZE); }},
@@ -489,9 +492,11 @@ TEST(Storm, MessagesKeysTicksCommandsAndBoxesAtEveryDepth) {
             if (!ways[way].newGameOnly || kind == NewGameBox)
                 closes += std::string(" ") + ways[way].name + " " + std::to_string(storm.closes[kind][way]);
     }
-    std::printf("Storm: %d messages, %d picture comparisons, %d boxes opened, %d closed, deepest nesting %d, "
-                "%d new games, %d quits; closed:%s\n", storm.step, storm.comparisons, storm.boxesOpened,
-                storm.boxesClosed, storm.deepest, storm.newGames, storm.quits, closes.c_str());
+    std::printf("Storm: %d messages, %d picture comparisons, %d boxes opened (at nesting 1, 2, 3, 4, 5+: %d %d %d "
+                "%d %d), %d closed, deepest nesting %d, %d new games, %d quits; closed:%s\n", storm.step,
+                storm.comparisons, storm.boxesOpened, storm.openedAtDepth[1], storm.openedAtDepth[2],
+                storm.openedAtDepth[3], storm.openedAtDepth[4], storm.openedAtDepth[5], storm.boxesClosed,
+                storm.deepest, storm.newGames, storm.quits, closes.c_str());
     EXPECT_EQ(storm.fault, "");
     EXPECT_EQ(storm.boxesOpened, storm.boxesClosed);
     // A full run meets every box closed in every way, and boxes opened from inside boxes.
