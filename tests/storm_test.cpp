@@ -450,6 +450,10 @@ void drainAndCompare() {
     if (!stale.empty())
         fail("stale picture: " + stale);
     storm.comparisons += 1;
+    if (storm.step / 100000 != storm.nextDrain / 100000) { // a sign of life in long runs
+        std::printf("Storm: %d messages so far, %d picture comparisons\n", storm.step, storm.comparisons);
+        std::fflush(stdout);
+    }
     storm.nextDrain = storm.step + 20 + int(below(80));
 }
 
