@@ -226,6 +226,19 @@ TEST_F(MainWindow, PKeyPausesUntilTheBoxIsClosed) {
 
 // ---- The picture is never stale
 
+// Only the entry cell ends a game, so a new piece may enter over landed cells: moving it away
+// must not leave those cells blackened on screen.
+TEST_F(MainWindow, APieceThatEnteredOverLandedCellsLeavesThemShownWhenItMoves) {
+    for (WPARAM key : {WPARAM(VK_LEFT), WPARAM(VK_DOWN)}) {
+        restartGame(1);
+        game.board[0][7] = game.board[1][6] = 3;
+        placePiece(1, 6, 0); // covers (5,1) (6,1) (6,0) (7,0)
+        sendKey(key);
+        pump(kQuietMs);
+        EXPECT_EQ(staleness(window), "") << (key == VK_LEFT ? "Left" : "Down");
+    }
+}
+
 enum Step { Left, Right, Turn, Down, Space, Tick, Pause, MinimiseWithTicks, Maximise, Damage, Land };
 const char *const stepNames[] = {"left",  "right",    "turn",     "down",   "space", "tick",
                                  "pause", "minimise", "maximise", "damage", "land"}; // in the order of Step

@@ -10,6 +10,14 @@ constexpr WPARAM kKeyP = 0x50; // with or without Shift
 
 void recordPreviousCells() { game.previousCells = fallingPieceCells(); }
 
+bool coversLandedCells() {
+    const PieceCells cells = fallingPieceCells();
+    for (int i = 0; i < kPieceCells; ++i)
+        if (game.board[cells.row[i]][cells.column[i]] != 0)
+            return true;
+    return false;
+}
+
 // Runs before a key action or a tick; returns whether the paint to come must stay
 // full whatever the action does to fullRepaint. Several changes may come before
 // one paint (input is read before WM_PAINT): the partial repaint must then still
@@ -19,8 +27,10 @@ bool prepareAction(HWND window) {
     if (repaintPending())
         return game.fullRepaint != 0;
     recordPreviousCells();
-    // Damage the system reported (part of the window uncovered) needs a full paint.
-    return GetUpdateRect(window, nullptr, FALSE) != 0;
+    // Damage the system reported (part of the window uncovered) needs a full paint. So does
+    // a piece that entered over landed cells (only the entry cell ends a game): erasing its
+    // old cells would blacken those landed cells too.
+    return GetUpdateRect(window, nullptr, FALSE) != 0 || coversLandedCells();
 }
 
 void onKeyDown(HWND window, WPARAM key) {
