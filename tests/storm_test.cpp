@@ -309,6 +309,10 @@ void otherCommand() {
 void minimiseOrRestore(WPARAM command) {
     storm.minimised = true;
     deliver(WM_SYSCOMMAND, command);
+    // The X server reports a restored window's exposure a moment later; a player's keys come
+    // through the same server and cannot overtake it, but the storm's sent keys could.
+    if (command == SC_RESTORE)
+        Sleep(100);
 }
 
 struct Action {
