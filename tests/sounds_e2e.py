@@ -144,7 +144,8 @@ class Game:
         self.keys(*keys, delay=60)
         waitFor(caption + " to close", lambda: not xdotool("search", "--onlyvisible", "--name", "^" + caption + "$"))
         xdotool("windowactivate", "--sync", self.window)
-        time.sleep(0.8)  # keys act again after the next tick
+        before = self.look().occupiedCells()  # keys act again after the next tick, which drops the piece
+        waitFor("a gravity tick", lambda: self.look().occupiedCells() != before, seconds=5)
 
     def expect(self, *names):
         """Checks every capture so far against the sounds expected so far, in play order."""
@@ -190,7 +191,7 @@ def fallingPiece(client, board):
 
 
 def moveTurnLand(game, sounds):
-    """Left, then a turn one row lower, then the landing: the piece does each on screen."""
+    """Left, then a turn two rows lower, then the landing: the piece does each on screen."""
     kind, shape, column, row = fallingPiece(game.look(), set())
     game.keys("Left")
     time.sleep(0.2)
@@ -215,8 +216,8 @@ def moveTurnLand(game, sounds):
 
 
 def playPiece(game, board, choose):
-    """Reads the falling piece, turns and moves it as CHOOSE says, drops it; returns the board
-    after the landing and the sounds it makes."""
+    """Reads the falling piece, turns and moves it as CHOOSE says and drops it, checking the sounds;
+    returns the board after the landing and the number of rows it cleared."""
     kind, shape, column, row = fallingPiece(game.look(), board)
     turns, target = choose(board, kind, row + 2)
     game.keys("Down", "Down", delay=30)  # a turn needs the pivot at row 1 (row 2 for the bar)
@@ -286,7 +287,8 @@ def deepFolder(base, length):
 def readOnly(folder):
     """A read-only bind mount of the folder onto itself, in a mount namespace of the game's own
     (root ignores write permissions); the game starts only if a write there fails."""
-    probe = 'mount --bind "$0" "$0" && mount -o remount,ro,bind "$0" "$0" && ! touch "$0/w" 2>/dev/null && cd "$0" && exec "$@"'
+    probe = ('mount --bind "$0" "$0" && mount -o remount,ro,bind "$0" "$0" && '
+             '! touch "$0/w" 2>/dev/null && cd "$0" && exec "$@"')
     return ["unshare", "--mount", "sh", "-c", probe, folder]
 
 
