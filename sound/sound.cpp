@@ -32,10 +32,12 @@ void playEffect(SoundEffect effect) {
     const EffectEntry &entry = effects[effect];
     if (game.*entry.soundSwitch != 1)
         return;
-    // A path that does not fit stays silent: a cut path could name another file.
+    // Without the executable's folder a bare name would be looked up in the current
+    // directory, and a missing file would play the system's sound: stay silent instead.
+    // A path that does not fit stays silent too: a cut path could name another file.
     size_t dirLength = strnlen(game.soundDirectory, sizeof game.soundDirectory);
     size_t nameLength = strlen(entry.file);
-    if (dirLength + nameLength >= sizeof game.textBuffer)
+    if (dirLength == 0 || dirLength + nameLength >= sizeof game.textBuffer)
         return;
     memcpy(game.textBuffer, game.soundDirectory, dirLength);
     memcpy(game.textBuffer + dirLength, entry.file, nameLength + 1);

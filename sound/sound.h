@@ -7,7 +7,7 @@ enum SoundEffect { MoveEffect, RotateEffect, LandEffect, LineClearEffect, GameOv
 const char *effectFileName(SoundEffect effect);
 
 // Plays the effect's file from soundDirectory without waiting, if its switch
-// is 1; silent when the path would not fit in textBuffer.
+// is 1; silent when soundDirectory is empty or the path would not fit in textBuffer.
 void playEffect(SoundEffect effect);
 
 // Starts playing a WAV file and returns at once; a later call cuts off an

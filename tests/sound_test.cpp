@@ -38,7 +38,7 @@ TEST(PlayEffect, FileSwitchAndPathLength) {
         {RotateEffect, 0, 20, nullptr},       {LandEffect, 0, 20, nullptr},
         {LineClearEffect, 0, 20, nullptr},    {GameOverEffect, 0, 20, nullptr},
         {MoveEffect, 2, 20, nullptr},         {GameOverEffect, -1, 20, nullptr},
-        {MoveEffect, 1, 0, "bip.wav"},                                         // the bare name
+        {MoveEffect, 1, 0, nullptr},          {GameOverEffect, 1, 0, nullptr}, // no folder: never the bare name
         {GameOverEffect, 1, 246, "dadam.wav"}, {GameOverEffect, 1, 247, nullptr}, // paths of 255 and 256
         {MoveEffect, 1, 248, "bip.wav"},       {MoveEffect, 1, 249, nullptr},     // paths of 255 and 256
         {LandEffect, 1, 259, nullptr},         {MoveEffect, 1, 260, nullptr},     // the longest directories

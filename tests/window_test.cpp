@@ -125,7 +125,8 @@ TEST(WindowStartUp, SoundDirectoryIsTheExecutablesFolderWithItsBackslash) {
     }
 }
 
-// The erase message erases nothing; "Quitter..." and closing end the loop with 0.
+// The erase message erases nothing; "Quitter..." ends the loop with 0; closing destroys the
+// window and posts a quit message of 0 (the loop, filtered on that window, then ends with -1).
 TEST_F(MainWindow, EraseQuitterAndClose) {
     HDC dc = GetDC(window);
     EXPECT_EQ(SendMessageA(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 0);
@@ -213,7 +214,9 @@ TEST_F(MainWindow, PKeyPausesUntilTheBoxIsClosed) {
         sendKey(VK_LEFT);
         EXPECT_EQ(game.pieceColumn, 5) << what << ": key before the first tick";
         ASSERT_GE(msToNextTick(500), 0) << what << ": no tick";
-        EXPECT_NEAR(double(GetTickCount64() - pauseClosed), 150, 30) << what << ": first tick after the box";
+        // Never before a whole period; a busy machine may deliver it late.
+        const ULONGLONG afterBox = GetTickCount64() - pauseClosed;
+        EXPECT_TRUE(afterBox >= 140 && afterBox < 300) << what << ": first tick " << afterBox << " ms after the box";
         stopGravityTimer();
         sendKey(VK_LEFT);
         EXPECT_EQ(game.pieceColumn, 4) << what << ": key after the first tick";

@@ -10,8 +10,9 @@ namespace {
 const COLORREF backgroundColour = RGB(214, 211, 206);
 const COLORREF frameColour = RGB(130, 130, 130);
 const COLORREF black = RGB(0, 0, 0);
-// All 32 bits set: names no (R, G, B) triple; the platform shows it as black.
-const COLORREF panelBorderColour = 0xFFFFFFFF;
+// Black on every platform: the all-bits-set value the border once had names no colour,
+// and systems differ on what they show for it.
+const COLORREF panelBorderColour = RGB(0, 0, 0);
 
 struct CellColours {
     COLORREF bright;
@@ -155,10 +156,15 @@ void drawText(HDC dc, const ScreenText &t) {
         TextOutA(dc, t.x, t.y, t.text, t.characters);
         return;
     }
+    // The C runtime's own formatting, already imported from msvcrt.dll: the standard
+    // snprintf would link a second printf of about 20 KB into the exe. It does not end a
+    // cut text, so the last byte stays a terminator.
+    const size_t room = sizeof game.textBuffer - 1;
     if (t.value)
-        snprintf(game.textBuffer, sizeof game.textBuffer, t.text, *t.value);
+        _snprintf(game.textBuffer, room, t.text, *t.value);
     else
-        snprintf(game.textBuffer, sizeof game.textBuffer, "%s", t.text);
+        _snprintf(game.textBuffer, room, "%s", t.text);
+    game.textBuffer[room] = '\0';
     TextOutA(dc, t.x, t.y, game.textBuffer, lstrlenA(game.textBuffer));
 }
 
