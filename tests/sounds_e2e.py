@@ -48,17 +48,25 @@ def captures(folder):
     return [open(os.path.join(folder, n), "rb").read() for n in names]
 
 
+def played(capture, data, cut=False):
+    """Whether CAPTURE is the sound's data byte for byte, or with CUT a prefix of it (a sound cut
+    off by the next one). On a busy machine Wine may append silence (zero samples) while it
+    waits to close the device."""
+    same = len(os.path.commonprefix([capture, data]))
+    return (cut or same == len(data)) and not any(capture[same:])
+
+
 def heardAs(names, got):
     """Whether the captures GOT are the sounds NAMES byte for byte, in order. A sound cut off by the
-    next one is a prefix of its data: "name~" may be cut; "name?" may be cut before the device even
-    opens, leaving no capture at all."""
+    next one is a prefix of its data: "name?" may be cut, even before the device opens, which
+    leaves no capture at all."""
     if not names:
         return not got
-    cut = names[0][-1] in "~?"
-    full = WAV[names[0].rstrip("~?")]
-    if got and (got[0] == full or cut and full.startswith(got[0])) and heardAs(names[1:], got[1:]):
+    cut = names[0].endswith("?")
+    full = WAV[names[0].rstrip("?")]
+    if got and played(got[0], full, cut) and heardAs(names[1:], got[1:]):
         return True
-    return names[0].endswith("?") and heardAs(names[1:], got)
+    return cut and heardAs(names[1:], got)
 
 
 def cells(shape, column, row):
@@ -131,9 +139,14 @@ class Game:
         self.shots += 1
         return Client(Shot(self.work, "shot-%03d" % self.shots, png=False), self.origin)
 
-    def keys(self, *keys, delay=100):
-        """Keys 100 ms apart: each sound of a move or a turn (60 ms at most) can end before the next."""
+    def keys(self, *keys, delay=30):
         xdotool("key", "--delay", str(delay), *keys)
+
+    def press(self, key, sound):
+        """One key, then its sound heard whole before anything else: a busy machine can take
+        longer than the sound lasts to start it, and a sound cut that early leaves no capture."""
+        self.keys(key)
+        self.expect(sound, settle=0)
 
     def menu(self, downs, caption, *keys):
         """Opens the item DOWNS places down the Jeu menu, then types KEYS in the dialog it opens."""
@@ -147,15 +160,16 @@ class Game:
         before = self.look().occupiedCells()  # keys act again after the next tick, which drops the piece
         waitFor("a gravity tick", lambda: self.look().occupiedCells() != before, seconds=5)
 
-    def expect(self, *names):
-        """Checks every capture so far against the sounds expected so far, in play order."""
+    def expect(self, *names, settle=0.2):
+        """Checks every capture so far against the sounds expected so far, in play order, once
+        SETTLE seconds have passed without a new one."""
         self.heard += names
         end = time.time() + 6
         while not heardAs(self.heard, captures(self.capture)) and time.time() < end:
             time.sleep(0.1)
-        time.sleep(0.2)  # nothing more may come
+        time.sleep(settle)
         got = captures(self.capture)
-        print("expected %s; captured %s" % (" ".join("%s (%d bytes)" % (n, len(WAV[n.rstrip("~?")])) for n in names)
+        print("expected %s; captured %s" % (" ".join("%s (%d bytes)" % (n, len(WAV[n.rstrip("?")])) for n in names)
                                             or "nothing", " ".join(str(len(g)) for g in got[self.seen:]) or "nothing"))
         self.seen = len(got)
         if not heardAs(self.heard, got):
@@ -198,7 +212,7 @@ def moveTurnLand(game, sounds):
     _, _, leftColumn, row = fallingPiece(game.look(), set())
     if leftColumn != column - 1:
         fail("Left: the pivot went from column %d to %d" % (column, leftColumn))
-    game.keys("Down", "Down", delay=30)
+    game.keys("Down", "Down")
     game.keys("Up")
     time.sleep(0.2)
     shown = game.look().occupiedCells()
@@ -220,23 +234,18 @@ def playPiece(game, board, choose):
     returns the board after the landing and the number of rows it cleared."""
     kind, shape, column, row = fallingPiece(game.look(), board)
     turns, target = choose(board, kind, row + 2)
-    game.keys("Down", "Down", delay=30)  # a turn needs the pivot at row 1 (row 2 for the bar)
-    time.sleep(0.1)
-    moves = ["Left"] * (column - target) + ["Right"] * (target - column)
-    if turns or moves:
-        game.keys(*["Up"] * turns + moves)
-        time.sleep(0.1)
+    game.keys("Down", "Down")  # a turn needs the pivot at row 1 (row 2 for the bar)
     for _ in range(turns):
+        game.press("Up", "tac")
         shape = turned(shape)
+    for _ in range(abs(target - column)):
+        game.press("Left" if target < column else "Right", "bip")
     landing = landingRow(board, shape, target, row + 2)
     # Extra presses after a gravity tick only drop the next piece, far above the stack.
     game.keys(*["Down"] * (landing - row - 1), delay=25)
     after, rows = clearRows(board | cells(shape, target, landing))
-    # Keys 100 ms apart on a busy machine can cut a sound; the landing's toc.wav is cut at once
-    # by the first blop.wav, and each blop.wav by the next.
-    sounds = ["tac~"] * turns + ["bip~"] * len(moves)
-    sounds += ["toc?"] + ["blop?"] * (rows - 1) + ["blop"] if rows else ["toc"]
-    game.expect(*sounds)
+    # The landing's toc.wav is cut at once by the first blop.wav, each blop.wav by the next.
+    game.expect(*["toc?"] + ["blop?"] * (rows - 1) + ["blop"] if rows else ["toc"])
     return after, rows
 
 
@@ -253,17 +262,17 @@ def clearedRowThenGameOver(game):
     game.menu(1, "Nouveau Jeu", "Return")
     before = len(captures(game.capture))
     for _ in range(40):
-        game.keys(*["Down"] * 8, delay=30)
+        game.keys(*["Down"] * 8)
         client = game.look()
         if BLACK in client.region(240, 270, 310, 320):
             break
     else:
         fail("no GAME OVER after 320 presses of Down")
-    waitFor("dadam.wav to end", lambda: captures(game.capture)[-1:] == [WAV["dadam"]], seconds=5)
+    waitFor("dadam.wav to end", lambda: played((captures(game.capture) or [b""])[-1], WAV["dadam"]), seconds=5)
     time.sleep(0.2)  # nothing more may come
     got = captures(game.capture)[before:]
     print("game over: %d landing sound(s), then %d bytes of dadam.wav's %d" % (len(got) - 1, len(got[-1]), len(WAV["dadam"])))
-    if len(got) < 2 or got[-1] != WAV["dadam"] or not all(WAV["toc"].startswith(g) for g in got[:-1]):
+    if len(got) < 2 or not played(got[-1], WAV["dadam"]) or not all(played(g, WAV["toc"], True) for g in got[:-1]):
         fail("game over: expected landings (toc.wav, each maybe cut off) then dadam.wav whole, sizes %s"
              % [len(g) for g in got])
 
