@@ -4,7 +4,7 @@
 dist=$1
 res=$2
 status=0
-system="advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll user32.dll winmm.dll"
+system="advapi32.dll gdi32.dll kernel32.dll msvcrt.dll user32.dll winmm.dll"
 imports=$(x86_64-w64-mingw32-objdump -p "$dist/Karvel.exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
 [ -n "$imports" ] || { echo "no imports read from $dist/Karvel.exe"; exit 1; }
 for dll in $imports; do

@@ -17,7 +17,7 @@ VERSION = "1.2.0.1"
 ZIP = "Karvel-%s-win64.zip" % VERSION
 FOLDER = "Karvel-%s/" % VERSION
 SOUNDS = ["bip.wav", "tac.wav", "toc.wav", "blop.wav", "dadam.wav"]
-SYSTEM_DLLS = {"comctl32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "user32.dll", "winmm.dll"}
+SYSTEM_DLLS = {"gdi32.dll", "kernel32.dll", "msvcrt.dll", "user32.dll", "winmm.dll"}
 SIZE_BUDGET = 45056
 failures = []
 
@@ -54,6 +54,7 @@ def reproducible(source, zipOut):
             exes.append(archive.read(FOLDER + "Karvel.exe"))
     check(sums[0] == sums[1], "the two zips differ")
     check(not any(b[0].encode() in exe or b"/tmp" in exe for b in builds for exe in exes), "a build path in the exe")
+    os.makedirs(os.path.dirname(zipOut), exist_ok=True)
     shutil.copy(os.path.join(builds[0][0], "build", "release", ZIP), zipOut)
     shutil.rmtree(work)
 

@@ -5,8 +5,6 @@
 #include "rules/game.h"
 #include "resource.h"
 
-#include <commctrl.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -37,11 +35,6 @@ void setSoundDirectory(const char *exePath) {
 }
 
 HWND startUp(HINSTANCE instance) {
-    // The manifest asks for the current common controls; registering them first is what
-    // the platform asks of such programs, so that every system loads them for the dialogs.
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-
     srand(static_cast<unsigned>(time(nullptr)));
 
     char exePath[sizeof game.soundDirectory];

@@ -1,0 +1,532 @@
+// Repaints against their bare drawing sequence, key to picture, and timer wake-ups, in-process under Wine.
+#include "rules/frontend.h"
+#include "rules/game.h"
+#include "ui/resource.h"
+#include "ui/ui.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+double now() {
+    static LARGE_INTEGER frequency = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return double(counter.QuadPart) * 1000.0 / double(frequency.QuadPart);
+}
+
+double percentile(std::vector<double> values, double p) {
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5))];
+}
+
+// figure, value, floor, unit: one row of the benchmark's table
+void row(const std::string &figure, double value, double floor, const char *unit, const char *format = "%.2f") {
+    std::printf("%s\t", figure.c_str());
+    std::printf(format, value);
+    std::printf("\t");
+    std::printf(format, floor);
+    std::printf("\t%s\n", unit);
+    std::fflush(stdout);
+}
+
+bool failed = false;
+
+void fail(const char *what) {
+    std::fprintf(stderr, "paint_bench: %s\n", what);
+    failed = true;
+}
+
+// ---- The floor: the drawing calls of a paint, written out plainly ----
+
+const COLORREF kBackground = RGB(214, 211, 206), kFrame = RGB(130, 130, 130), kBlack = RGB(0, 0, 0);
+const COLORREF kBright[8] = {0, RGB(255, 0, 255), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255),
+                             RGB(255, 0, 0), RGB(0, 255, 255), RGB(255, 255, 0)};
+const COLORREF kDark[8] = {0, RGB(184, 0, 184), RGB(0, 184, 0), RGB(0, 0, 184), RGB(184, 184, 184),
+                           RGB(184, 0, 0), RGB(0, 184, 184), RGB(184, 184, 0)};
+
+int colourIndex(int value) { return value >= 1 && value <= 7 ? value : 0; }
+
+// One rectangle with a new pen and brush, both put back and deleted after.
+void plainRect(HDC dc, int penWidth, COLORREF pen, COLORREF brush, int left, int top, int right, int bottom) {
+    HGDIOBJ p = CreatePen(PS_SOLID, penWidth, pen), b = CreateSolidBrush(brush);
+    HGDIOBJ oldPen = SelectObject(dc, p), oldBrush = SelectObject(dc, b);
+    Rectangle(dc, left, top, right, bottom);
+    SelectObject(dc, oldBrush);
+    DeleteObject(b);
+    SelectObject(dc, oldPen);
+    DeleteObject(p);
+}
+
+// Four squares of the well or the preview with one pen and one brush; inset 0, 1 or -1.
+void plainSquares(HDC dc, int x0, int y0, const int *dx, const int *dy, int inset, int size, COLORREF colour) {
+    HGDIOBJ p = CreatePen(PS_SOLID, 1, colour), b = CreateSolidBrush(colour);
+    HGDIOBJ oldPen = SelectObject(dc, p), oldBrush = SelectObject(dc, b);
+    for (int i = 0; i < 4; ++i) {
+        int x = x0 + 15 * dx[i], y = y0 + 15 * dy[i];
+        Rectangle(dc, x + inset, y + inset, x + size, y + size);
+    }
+    SelectObject(dc, oldBrush);
+    DeleteObject(b);
+    SelectObject(dc, oldPen);
+    DeleteObject(p);
+}
+
+void plainPiece(HDC dc) {
+    int k = colourIndex(game.currentKind);
+    int x0 = 10 + 15 * game.pieceColumn, y0 = 20 + 15 * game.pieceRow;
+    plainSquares(dc, x0, y0, game.currentShape.dx, game.currentShape.dy, 0, 14, kBright[k]); // C1
+    plainSquares(dc, x0, y0, game.currentShape.dx, game.currentShape.dy, 1, 14, kDark[k]);   // C2
+}
+
+// msvcrt's own formatted printing, as the game's paint uses.
+void plainText(HDC dc, int x, int y, const char *format, int value) {
+    game.textBuffer[sizeof game.textBuffer - 1] = '\0';
+    _snprintf(game.textBuffer, sizeof game.textBuffer - 1, format, value);
+    TextOutA(dc, x, y, game.textBuffer, lstrlenA(game.textBuffer));
+}
+
+void plainFull(HDC dc, const RECT &client) {
+    HGDIOBJ title = CreateFontA(30, 0, 0, 0, 700, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, "Arial"); // F1
+    HGDIOBJ oldFont = SelectObject(dc, title);
+    SetBkMode(dc, TRANSPARENT);
+    plainRect(dc, 2, kBackground, kBackground, client.left, client.top, client.right, client.bottom); // F2
+    plainRect(dc, 2, kFrame, kBlack, 8, 18, 192, 322);                                                // F3
+    for (int c = 0; c < 12; ++c) {                                                                    // F4
+        for (int r = 0; r < 20; ++r) {
+            int k = colourIndex(game.board[r][c]);
+            plainRect(dc, 1, kBright[k], kBright[k], 15 * c + 10, 15 * r + 20, 15 * c + 24, 15 * r + 34);
+            plainRect(dc, 1, kDark[k], kDark[k], 15 * c + 11, 15 * r + 21, 15 * c + 24, 15 * r + 34);
+        }
+    }
+    game.textBuffer[sizeof game.textBuffer - 1] = '\0'; // F5
+    _snprintf(game.textBuffer, sizeof game.textBuffer - 1, "%s", "Karvel");
+    TextOutA(dc, 220, 12, game.textBuffer, lstrlenA(game.textBuffer));
+    if (game.gameOver == 1) { // F6
+        TextOutA(dc, 240, 270, "GAME", 4);
+        TextOutA(dc, 240, 290, "OVER", 4);
+    }
+    plainRect(dc, 2, kBlack, kBackground, 200, 45, 315, 230); // F7
+    SelectObject(dc, oldFont);                                     // F8
+    DeleteObject(title);
+    HGDIOBJ panel = CreateFontA(20, 0, 0, 0, 700, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, "Arial");
+    oldFont = SelectObject(dc, panel);
+    TextOutA(dc, 205, 50, "Score:", 6); // F9
+    TextOutA(dc, 205, 90, "Lignes:", 7);
+    plainText(dc, 205, 65, "> %d", game.score);
+    plainText(dc, 205, 110, "> %d", game.lines);
+    plainText(dc, 205, 140, "Niveau: %d", game.level);
+    TextOutA(dc, 205, 170, "Suivant:  ", 10);
+    int k = colourIndex(game.nextKind); // F10
+    plainSquares(dc, 220, 190, game.nextShape.dx, game.nextShape.dy, -1, 15, kBlack);
+    plainSquares(dc, 220, 190, game.nextShape.dx, game.nextShape.dy, 0, 14, kBright[k]);
+    plainSquares(dc, 220, 190, game.nextShape.dx, game.nextShape.dy, 1, 14, kDark[k]);
+    SelectObject(dc, oldFont); // F11
+    DeleteObject(panel);
+    plainPiece(dc);
+}
+
+void plainPartial(HDC dc) {
+    for (int i = 0; i < 4; ++i) { // P1
+        int x = 15 * game.previousCells.column[i] + 10, y = 15 * game.previousCells.row[i] + 20;
+        HGDIOBJ brush = CreateSolidBrush(kBlack);
+        HGDIOBJ oldBrush = SelectObject(dc, brush);
+        Rectangle(dc, x, y, x + 15, y + 15);
+        SelectObject(dc, oldBrush);
+        DeleteObject(brush);
+    }
+    plainPiece(dc);
+}
+
+void plainPaintWindow(HWND window) {
+    RECT client;
+    GetClientRect(window, &client);
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    if (game.fullRepaint != 0)
+        plainFull(dc, client);
+    else
+        plainPartial(dc);
+    EndPaint(window, &paint);
+    game.fullRepaint = 1;
+}
+
+// The floor for key to picture: a window that answers a key with the same repaint
+// request as the game's and paints the bare partial sequence.
+LRESULT CALLBACK plainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_KEYDOWN: {
+        game.fullRepaint = 0;
+        RECT client;
+        GetClientRect(window, &client);
+        RedrawWindow(window, &client, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN | RDW_ERASENOW);
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return 0;
+    case WM_PAINT:
+        plainPaintWindow(window);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND createPlainWindow() {
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = plainWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = "plainFloor";
+    RegisterClassExA(&windowClass);
+    HWND window = CreateWindowExA(0, "plainFloor", "floor", WS_OVERLAPPEDWINDOW, 100, 300, 330, 375, nullptr,
+                                  nullptr, windowClass.hInstance, nullptr);
+    ShowWindow(window, SW_SHOW);
+    return window;
+}
+
+// ---- Message pumping ----
+
+void pumpFor(double ms) {
+    MSG message;
+    for (double end = now() + ms; now() < end;) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        double left = end - now();
+        if (left > 0)
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(left) + 1, QS_ALLINPUT);
+    }
+}
+
+// Dispatches messages until window's paint has been handled; false after 2 s without one.
+bool pumpUntilPainted(HWND window) {
+    MSG message;
+    for (double end = now() + 2000; now() < end;) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+            if (message.message == WM_PAINT && message.hwnd == window)
+                return true;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+    }
+    return false;
+}
+
+// A game in its middle: some landed rows, the piece mid-well, numbers in the panel.
+void setUpGame() {
+    srand(7);
+    newGame(3);
+    for (int r = 14; r < 20; ++r)
+        for (int c = 0; c < 12; ++c)
+            game.board[r][c] = (r * 5 + c) % 11 == 0 ? 0 : 1 + (r + c) % 7;
+    game.score = 12345;
+    game.lines = 42;
+    game.pieceColumn = 5;
+    game.pieceRow = 6;
+    game.previousCells = fallingPieceCells();
+    for (int i = 0; i < kPieceCells; ++i)
+        game.previousCells.row[i] -= 1; // a drop step's partial repaint
+    game.inputBlocked = 0;
+}
+
+// ---- Repaints ----
+
+struct Timing {
+    std::vector<double> game, plain; // microseconds per paint
+};
+
+// Times the game's paint and the plain one, each going first every other round so that
+// neither always finds the caches warmed by the other.
+void timePair(int round, Timing *timing, void (*gamePaint)(), void (*plainPaint)()) {
+    for (int k = 0; k < 2; ++k) {
+        bool plain = (k == 0) == (round % 2 == 1);
+        double start = now();
+        (plain ? plainPaint : gamePaint)();
+        (plain ? timing->plain : timing->game).push_back((now() - start) * 1000);
+    }
+}
+
+// What the paints below draw on, and the state each paint starts from.
+HDC bitmapDc;
+HWND paintedWindow;
+const RECT kBitmapClient = {0, 0, 330, 375};
+int repaintKind; // 1 full, 0 partial
+PieceCells previousOfPartial;
+
+void prepare() {
+    game.fullRepaint = repaintKind;
+    game.previousCells = previousOfPartial;
+}
+void gameIntoBitmap() { prepare(); drawGame(bitmapDc, kBitmapClient); }
+void plainIntoBitmap() {
+    prepare();
+    if (repaintKind)
+        plainFull(bitmapDc, kBitmapClient);
+    else
+        plainPartial(bitmapDc);
+}
+// The prepare and the invalidation are timed as well, the same for both.
+void gameIntoWindow() { prepare(); InvalidateRect(paintedWindow, nullptr, FALSE); paintWindow(paintedWindow); }
+void plainIntoWindow() { prepare(); InvalidateRect(paintedWindow, nullptr, FALSE); plainPaintWindow(paintedWindow); }
+
+void paintsIntoBitmap(int paints, Timing *full, Timing *partial) {
+    BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), 330, -375, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+    void *bits = nullptr;
+    bitmapDc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(bitmapDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ displaced = SelectObject(bitmapDc, bitmap);
+    previousOfPartial = game.previousCells;
+    for (int i = 0; i < paints; ++i) {
+        for (repaintKind = 1; repaintKind >= 0; --repaintKind)
+            timePair(i, repaintKind ? full : partial, gameIntoBitmap, plainIntoBitmap);
+    }
+    game.fullRepaint = 1;
+    SelectObject(bitmapDc, displaced);
+    DeleteObject(bitmap);
+    DeleteDC(bitmapDc);
+}
+
+void paintsIntoWindow(HWND window, int paints, Timing *full, Timing *partial) {
+    paintedWindow = window;
+    previousOfPartial = game.previousCells;
+    for (int i = 0; i < paints; ++i) {
+        for (repaintKind = 1; repaintKind >= 0; --repaintKind)
+            timePair(i, repaintKind ? full : partial, gameIntoWindow, plainIntoWindow);
+    }
+    game.fullRepaint = 1;
+}
+
+void reportPaints(const char *where, int paints, const Timing &full, const Timing &partial) {
+    char figure[120];
+    std::snprintf(figure, sizeof figure, "full repaint into %s, median of %d", where, paints);
+    double fullGame = percentile(full.game, 0.5), fullPlain = percentile(full.plain, 0.5);
+    row(figure, fullGame, fullPlain, "us", "%.1f");
+    std::snprintf(figure, sizeof figure, "partial repaint into %s, median of %d", where, paints);
+    double partialGame = percentile(partial.game, 0.5), partialPlain = percentile(partial.plain, 0.5);
+    row(figure, partialGame, partialPlain, "us", "%.1f");
+    std::snprintf(figure, sizeof figure, "partial / full, %s", where);
+    row(figure, 100 * partialGame / fullGame, 100 * partialPlain / fullPlain, "%", "%.2f");
+}
+
+// ---- Key to picture ----
+
+// One press on each window every kKeyMs, the auto-repeat rate of a held arrow key (30 a
+// second). The bare window's press comes first, away from the work that follows a click.
+const double kKeyMs = 33;
+
+struct KeyTimes {
+    std::vector<double> game, plain; // ms from the posted key to the end of its paint
+};
+
+bool pressAndWait(HWND window, WPARAM key, std::vector<double> *ms) {
+    double start = now();
+    PostMessageA(window, WM_KEYDOWN, key, 0);
+    if (!pumpUntilPainted(window)) {
+        fail("a key press was not followed by a paint");
+        return false;
+    }
+    ms->push_back(now() - start);
+    return true;
+}
+
+KeyTimes keysToPicture(HWND window, HWND plainWindow, int presses) {
+    KeyTimes times;
+    for (int i = 0; i < presses; ++i) {
+        double start = now();
+        WPARAM key = i % 2 ? VK_RIGHT : VK_LEFT; // the piece goes to and fro
+        if (!pressAndWait(plainWindow, key, &times.plain) || !pressAndWait(window, key, &times.game))
+            break;
+        pumpFor(kKeyMs - (now() - start));
+    }
+    return times;
+}
+
+void reportKeys(HWND window, HWND plainWindow, int presses, const char *device) {
+    game.pieceColumn = 5;
+    game.inputBlocked = 0;
+    game.fullRepaint = 1;
+    requestRepaint();
+    pumpFor(100);
+    for (int sound = 1; sound >= 0 && !failed; --sound) {
+        game.moveSound = sound;
+        KeyTimes times = keysToPicture(window, plainWindow, presses);
+        if (failed)
+            return;
+        char figure[120];
+        std::snprintf(figure, sizeof figure, "key to picture, move sound %s, %s, median of %d", sound ? "on" : "off",
+                      device, presses);
+        row(figure, percentile(times.game, 0.5), percentile(times.plain, 0.5), "ms", "%.2f");
+        std::snprintf(figure, sizeof figure, "key to picture, move sound %s, %s, 99th percentile", sound ? "on" : "off",
+                      device);
+        row(figure, percentile(times.game, 0.99), percentile(times.plain, 0.99), "ms", "%.2f");
+    }
+    game.moveSound = 1;
+}
+
+// ---- Ticks and timer wake-ups ----
+
+// Every timer message this thread takes from its queue, in any message loop (dialogs'
+// included), except the benchmark's own timer that closes the boxes.
+const UINT kSystemTimer = 0x0118; // WM_SYSTIMER: caret blinks and the like
+struct TimerLog {
+    bool on;
+    UINT_PTR ownTimer;
+    std::vector<double> gravity, wakeups; // when each arrived, ms
+    bool sawOwnTimer; // proves that the hook sees the box's own message loop
+};
+TimerLog timerLog;
+
+LRESULT CALLBACK logTimers(int code, WPARAM removal, LPARAM lParam) {
+    const MSG *message = reinterpret_cast<const MSG *>(lParam);
+    bool own = message->message == WM_TIMER && message->hwnd == nullptr && message->wParam == timerLog.ownTimer;
+    timerLog.sawOwnTimer = timerLog.sawOwnTimer || (code == HC_ACTION && own);
+    if (code == HC_ACTION && removal == PM_REMOVE && timerLog.on && !own &&
+        (message->message == WM_TIMER || message->message == kSystemTimer)) {
+        timerLog.wakeups.push_back(now());
+        if (message->message == WM_TIMER && message->hwnd == static_cast<HWND>(game.mainWindow))
+            timerLog.gravity.push_back(now());
+    }
+    return CallNextHookEx(nullptr, code, removal, lParam);
+}
+
+// Events per second: from the spacing of periodic events when there are several,
+// else how many came over the whole time.
+double ratePerSecond(const std::vector<double> &times, double start, double end) {
+    if (times.size() >= 3)
+        return 1000.0 * double(times.size() - 1) / (times.back() - times.front());
+    return 1000.0 * double(times.size()) / (end - start);
+}
+
+void reportTimers(const char *state, double start, double end, double gravityFloor) {
+    std::string figure = std::string("gravity ticks per second, ") + state;
+    row(figure, ratePerSecond(timerLog.gravity, start, end), gravityFloor, "/s");
+    figure = std::string("timer wake-ups per second, ") + state;
+    row(figure, ratePerSecond(timerLog.wakeups, start, end), gravityFloor, "/s");
+}
+
+// Logs while the game runs freely for ms.
+void logPlaying(const char *state, double ms, double gravityFloor) {
+    timerLog = {true, 0, {}, {}, false};
+    double start = now();
+    pumpFor(ms);
+    timerLog.on = false;
+    reportTimers(state, start, now(), gravityFloor);
+}
+
+const char *boxTitle;
+double boxClosed;
+
+void CALLBACK closeBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    timerLog.on = false;
+    boxClosed = now();
+    for (HWND box = nullptr; (box = FindWindowExA(nullptr, box, "#32770", boxTitle)) != nullptr;) {
+        if (GetWindowThreadProcessId(box, nullptr) == GetCurrentThreadId()) {
+            SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+            return;
+        }
+    }
+    fail("a box to close was not found");
+}
+
+// Logs while the box that open shows stays open for ms, then closes it.
+void logInBox(const char *state, const char *title, UINT message, WPARAM wParam, double ms) {
+    boxTitle = title;
+    boxClosed = 0;
+    timerLog = {true, SetTimer(nullptr, 0, UINT(ms), closeBox), {}, {}, false};
+    double start = now();
+    SendMessageA(static_cast<HWND>(game.mainWindow), message, wParam, 0);
+    if (boxClosed == 0 || !timerLog.sawOwnTimer) {
+        fail(boxClosed == 0 ? "the box did not stay open" : "the box's message loop was not seen");
+        KillTimer(nullptr, timerLog.ownTimer);
+        timerLog.on = false;
+        return;
+    }
+    reportTimers(state, start, boxClosed, 0);
+    pumpFor(50);
+}
+
+void measureTimers(bool smoke) {
+    double ms = smoke ? 300 : 4000;
+    HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, logTimers, nullptr, GetCurrentThreadId());
+    newGame(1);
+    game.inputBlocked = 0;
+    game.fullRepaint = 1;
+    requestRepaint();
+    startGravityTimer();
+    logPlaying("playing at level 1", ms, 1000.0 / 750);
+    newGame(10);
+    game.fullRepaint = 1;
+    requestRepaint();
+    startGravityTimer();
+    logPlaying("playing at level 10", ms, 1000.0 / 50);
+    if (timerLog.gravity.empty())
+        fail("no gravity tick at level 10");
+    game.inputBlocked = 0;
+    logInBox("paused, the pause box open", "Jeu en pause...", WM_KEYDOWN, 'P', ms);
+    logInBox("in the About box", "A propos de KARVEL V1.2", WM_COMMAND, IDM_ABOUT, ms);
+    // The game runs to its end through its own drop steps; the last landing stops the timer.
+    game.landSound = game.gameOverSound = game.lineClearSound = 0;
+    while (game.gameOver == 0)
+        dropStep();
+    pumpFor(50);
+    logPlaying("after a game over", ms, 0);
+    logInBox("after a game over, in the About box", "A propos de KARVEL V1.2", WM_COMMAND, IDM_ABOUT, ms);
+    logPlaying("after a game over and the About box", ms, 0);
+    UnhookWindowsHookEx(hook);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    // The parts to run (all when none is named): --paints, --keys, --timers.
+    bool smoke = false, paints = false, keys = false, timers = false;
+    const char *device = "no sound device";
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--smoke") == 0)
+            smoke = true;
+        else if (std::strcmp(argv[i], "--paints") == 0)
+            paints = true;
+        else if (std::strcmp(argv[i], "--keys") == 0)
+            keys = true;
+        else if (std::strcmp(argv[i], "--timers") == 0)
+            timers = true;
+        else if (std::strcmp(argv[i], "--device") == 0 && i + 1 < argc)
+            device = argv[++i];
+    }
+    if (!paints && !keys && !timers)
+        paints = keys = timers = true;
+    const int paintCount = smoke ? 1 : 2000, presses = smoke ? 2 : 300;
+
+    HWND window = startUp(GetModuleHandleA(nullptr));
+    stopGravityTimer();
+    HWND plainWindow = createPlainWindow();
+    pumpFor(300);
+    if (!IsWindow(window) || !IsWindow(plainWindow)) {
+        fail("no window (is DISPLAY set?)");
+        return 1;
+    }
+    setUpGame();
+    if (paints) {
+        Timing full, partial;
+        paintsIntoBitmap(paintCount, &full, &partial);
+        reportPaints("a 330x375 bitmap", paintCount, full, partial);
+        full = partial = {};
+        paintsIntoWindow(window, paintCount, &full, &partial);
+        reportPaints("the window", paintCount, full, partial);
+    }
+    if (keys)
+        reportKeys(window, plainWindow, presses, device);
+    if (timers && !failed)
+        measureTimers(smoke);
+    DestroyWindow(plainWindow);
+    DestroyWindow(window);
+    return failed ? 1 : 0;
+}
