@@ -333,10 +333,10 @@ def audioDriver(value=None):
     return old
 
 
-def main():
-    if len(sys.argv) != 4 or sys.argv[1] not in SCENARIOS:
-        sys.exit("usage: sounds_e2e.py {%s} DIST_DIR WORK_DIR" % ",".join(SCENARIOS))
-    name, dist, work = sys.argv[1], os.path.abspath(sys.argv[2]), os.path.abspath(sys.argv[3])
+def runScenario(name, dist, work):
+    """Runs scenario NAME on the game in DIST (Karvel.exe and its WAV files) inside WORK; exits
+    with a message starting "FAIL:" when a check fails."""
+    dist, work = os.path.abspath(dist), os.path.abspath(work)
     where, exe, leftOut, run, wrap = SCENARIOS[name]
     shutil.rmtree(work, ignore_errors=True)
     folder = where(os.path.join(work, "game")) if callable(where) else os.path.join(work, where)
@@ -361,4 +361,6 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    if len(sys.argv) != 4 or sys.argv[1] not in SCENARIOS:
+        sys.exit("usage: sounds_e2e.py {%s} DIST_DIR WORK_DIR" % ",".join(SCENARIOS))
+    runScenario(*sys.argv[1:])
