@@ -6,7 +6,7 @@ in play order, and compared byte for byte with the data of the WAV file it shoul
     sounds_e2e.py SCENARIO DIST_DIR WORK_DIR
 
 DIST_DIR holds Karvel.exe and its five WAV files; WORK_DIR is emptied and used for the scenario's
-folder, the capture and the screenshots. Needs DISPLAY (with a window manager) and WINEPREFIX; the
+folder, the capture and the screenshots; "inplace" runs the game in DIST_DIR itself. Needs DISPLAY (with a window manager) and WINEPREFIX; the
 prefix's audio driver is set to ALSA for the run and put back afterwards."""
 import os
 import shutil
@@ -312,6 +312,7 @@ def readOnly(folder):
 moves = lambda sounds: lambda game: moveTurnLand(game, sounds)
 SCENARIOS = {
     "plain": ("Karvel", "Karvel.exe", (), moves(MOVE_TURN_LAND), None),
+    "inplace": (None, "Karvel.exe", (), moves(MOVE_TURN_LAND), None),  # DIST_DIR as it is, no copy
     "cyrillic": ("Игры и блоки/Карвель 1.2", "Karvel.exe", (), moves(MOVE_TURN_LAND), None),
     "cleared": ("Karvel", "Karvel.exe", (), clearedRowThenGameOver, None),
     "moveoff": ("Karvel", "Karvel.exe", (), moveSwitchedOff, None),
@@ -345,12 +346,14 @@ def runScenario(name, dist, work):
     dist, work = os.path.abspath(dist), os.path.abspath(work)
     where, exe, leftOut, run, wrap = SCENARIOS[name]
     shutil.rmtree(work, ignore_errors=True)
-    folder = where(os.path.join(work, "game")) if callable(where) else os.path.join(work, where)
-    os.makedirs(folder)
-    shutil.copy(os.path.join(dist, "Karvel.exe"), os.path.join(folder, exe))
-    for wav in WAVS:
-        if wav + ".wav" not in leftOut:
-            shutil.copy(os.path.join(dist, wav + ".wav"), folder)
+    os.makedirs(work)
+    folder = where(os.path.join(work, "game")) if callable(where) else os.path.join(work, where or dist)
+    if where:
+        os.makedirs(folder)
+        shutil.copy(os.path.join(dist, "Karvel.exe"), os.path.join(folder, exe))
+        for wav in WAVS:
+            if wav + ".wav" not in leftOut:
+                shutil.copy(os.path.join(dist, wav + ".wav"), folder)
     print("%s: Z:%s\\%s (%d characters)" % (name, folder.replace("/", "\\"), exe, len(folder) + 3 + len(exe)))
     WAV.update((w, wavData(os.path.join(dist, w + ".wav"))) for w in WAVS)
     old = audioDriver("alsa")
