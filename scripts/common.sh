@@ -6,7 +6,7 @@ build="$root/build"
 packages=(
   cmake make g++ googletest
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
-  wine wine64 xvfb xdotool openbox x11-apps x11-utils fonts-liberation imagemagick python3 pulseaudio
+  wine wine64 libasound2 xvfb xdotool openbox x11-apps x11-utils fonts-liberation imagemagick python3 pulseaudio
   clang libclang-rt-14-dev
 )
 

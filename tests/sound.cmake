@@ -1,0 +1,23 @@
+# Sounds heard end to end: the staged Karvel.exe under Wine in folders of every kind, each sound
+# captured through ALSA's file plugin and compared byte for byte with its WAV file.
+if(WIN32)
+  find_program(PYTHON3 python3 REQUIRED)
+  foreach(case
+      "Sound.MoveTurnLand plain"
+      "Sound.ClearedRowThenGameOver cleared"
+      "Sound.MoveSwitchedOffInOptions moveoff"
+      "Sound.TurnFileMissing notac"
+      "Sound.CyrillicFolderWithSpaces cyrillic"
+      "BadEnv.Folder246Characters longdir"
+      "BadEnv.PathTooLongForSoundBuffer soundtoolong"
+      "BadEnv.ExeNameTooLong exetoolong"
+      "BadEnv.ExeRenamedWithSpaces spaces"
+      "BadEnv.ReadOnlyFolder readonly")
+    separate_arguments(case)
+    list(GET case 0 name)
+    list(GET case 1 scenario)
+    add_test(NAME ${name}
+             COMMAND ${PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/sounds_e2e.py ${scenario}
+                     $<TARGET_FILE_DIR:Karvel> ${CMAKE_BINARY_DIR}/sound/${scenario})
+  endforeach()
+endif()

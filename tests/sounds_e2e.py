@@ -1,0 +1,375 @@
+#!/usr/bin/env python3
+"""Sounds heard end to end: Karvel.exe under Wine, copied into a folder of its own and driven with
+real key presses; every sound Wine plays is captured through ALSA's file plugin, one file per sound
+in play order, and compared byte for byte with the data of the WAV file it should be.
+
+    sounds_e2e.py SCENARIO DIST_DIR WORK_DIR
+
+DIST_DIR holds Karvel.exe and its five WAV files; WORK_DIR is emptied and used for the scenario's
+folder, the capture and the screenshots; "inplace" runs the game in DIST_DIR itself. Needs DISPLAY (with a window manager) and WINEPREFIX; the
+prefix's audio driver is set to ALSA for the run and put back afterwards."""
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+from winplay import BLACK, TITLE, Client, Shot, checkWholePicture, fail, findClientOrigin, waitFor, xdotool
+
+WAVS = ("bip", "tac", "toc", "blop", "dadam")
+MOVE_TURN_LAND = ["bip", "tac", "toc"]
+WAV = {}  # name: the data chunk of DIST_DIR's WAV file
+
+# Spawn shapes (dx, dy) per kind, and the bright colour each kind leaves in its cells.
+SHAPES = {1: [(-1, 1), (0, 1), (0, 0), (1, 0)], 2: [(-1, 0), (0, 0), (0, 1), (1, 1)],
+          3: [(-1, 0), (0, 0), (1, 0), (0, 1)], 4: [(0, 0), (1, 0), (0, 1), (1, 1)],
+          5: [(-1, 1), (-1, 0), (0, 0), (1, 0)], 6: [(-1, 0), (0, 0), (1, 0), (1, 1)],
+          7: [(-1, 0), (0, 0), (1, 0), (2, 0)]}
+KIND_OF_COLOUR = {(255, 0, 255): 1, (0, 255, 0): 2, (0, 0, 255): 3, (255, 255, 255): 4,
+                  (255, 0, 0): 5, (0, 255, 255): 6, (255, 255, 0): 7}
+
+
+def wavData(path):
+    """The data chunk of a WAV file: exactly the bytes a player sends to the sound device."""
+    with open(path, "rb") as f:
+        data = f.read()
+    at = 12
+    while at + 8 <= len(data):
+        size = int.from_bytes(data[at + 4:at + 8], "little")
+        if data[at:at + 4] == b"data":
+            return data[at + 8:at + 8 + size]
+        at += 8 + size + (size & 1)
+    fail("no data chunk in " + path)
+
+
+def captures(folder):
+    """Captured sounds in play order: cap-R-C-B.raw, then .raw.0001, .raw.0002, ..."""
+    names = sorted(os.listdir(folder), key=lambda n: 0 if n.endswith(".raw") else int(n.rsplit(".", 1)[1]))
+    return [open(os.path.join(folder, n), "rb").read() for n in names]
+
+
+def played(capture, data, cut=False):
+    """Whether CAPTURE is the sound's data byte for byte, or with CUT a prefix of it (a sound cut
+    off by the next one). On a busy machine Wine may append silence (zero samples) while it
+    waits to close the device."""
+    same = len(os.path.commonprefix([capture, data]))
+    return (cut or same == len(data)) and not any(capture[same:])
+
+
+def heardAs(names, got):
+    """Whether the captures GOT are the sounds NAMES byte for byte, in order. A sound cut off by the
+    next one is a prefix of its data: "name?" may be cut, even before the device opens, which
+    leaves no capture at all."""
+    if not names:
+        return not got
+    cut = names[0].endswith("?")
+    full = WAV[names[0].rstrip("?")]
+    if got and played(got[0], full, cut) and heardAs(names[1:], got[1:]):
+        return True
+    return cut and heardAs(names[1:], got)
+
+
+def cells(shape, column, row):
+    return {(column + dx, row + dy) for dx, dy in shape}
+
+
+def turned(shape):
+    return [(dy, -dx) for dx, dy in shape]
+
+
+def fits(board, shape, column, row):
+    return all(0 <= c <= 11 and 0 <= r <= 19 and (c, r) not in board for c, r in cells(shape, column, row))
+
+
+def landingRow(board, shape, column, row):
+    while fits(board, shape, column, row + 1):
+        row += 1
+    return row
+
+
+def clearRows(board):
+    """The board after the clear pass, and how many rows it removed."""
+    full = [r for r in range(20) if all((c, r) in board for c in range(12))]
+    # A kept cell falls by the number of removed rows below it.
+    kept = {(c, r + sum(1 for f in full if f > r)) for c, r in board if r not in full}
+    return kept, len(full)
+
+
+def placement(board, kind, row):
+    """Turns and pivot column (turned at column 6) that clear rows, else fill the bottom row with
+    few holes and a low, flat stack: about 6 pieces clear a row, 11 or fewer 95 times in 100."""
+    best, shape = None, SHAPES[kind]
+    for turns in range(4):
+        for column in range(12):
+            if not (fits(board, shape, 6, row) and
+                    all(fits(board, shape, c, row) for c in range(min(6, column), max(6, column) + 1))):
+                continue
+            after, rows = clearRows(board | cells(shape, column, landingRow(board, shape, column, row)))
+            heights = [20 - min([r for c, r in after if c == x], default=20) for x in range(12)]
+            holes = sum(1 for c, r in after for below in range(r + 1, 20) if (c, below) not in after)
+            bumps = sum(abs(a - b) for a, b in zip(heights, heights[1:]))
+            bottom = sum(1 for _, r in after if r == 19)
+            score = 1000 * rows - 5 * sum(heights) - 50 * holes - 5 * bumps + 10 * bottom
+            if best is None or score > best[0]:
+                best = (score, turns, column)
+        shape = turned(shape)
+    if best is None:
+        fail("kind %d fits nowhere on %s" % (kind, sorted(board)))
+    return best[1], best[2]
+
+
+class Game:
+    """One run of the game in FOLDER, started as EXE, with its own capture and screenshots."""
+
+    def __init__(self, work, folder, exe, wrap=()):
+        self.work, self.heard, self.seen = work, [], 0
+        self.capture = os.path.join(work, "capture")
+        home = os.path.join(work, "home")
+        os.makedirs(self.capture)
+        os.makedirs(home)
+        with open(os.path.join(home, ".asoundrc"), "w") as f:
+            f.write('pcm.!default { type file slave.pcm "null" file "%s/cap-%%r-%%c-%%b.raw" format "raw" '
+                    'truncate false }\n' % self.capture)
+        env = dict(os.environ, HOME=home, LC_ALL="C.UTF-8")
+        self.process = subprocess.Popen(list(wrap) + ["wine", exe], cwd=folder, env=env)
+        window = waitFor("the main window", lambda: xdotool("search", "--onlyvisible", "--name", "^" + TITLE + "$"))
+        self.window = window.split()[0]
+        xdotool("windowactivate", "--sync", self.window)
+        time.sleep(0.5)
+        first = Shot(work, "first-paint")
+        self.origin = findClientOrigin(first, self.window)
+        checkWholePicture(Client(first, self.origin), "first paint")
+        self.shots = 0
+
+    def look(self):
+        self.shots += 1
+        return Client(Shot(self.work, "shot-%03d" % self.shots, png=False), self.origin)
+
+    def keys(self, *keys, delay=30):
+        xdotool("key", "--delay", str(delay), *keys)
+
+    def press(self, key, sound):
+        """One key, then its sound heard whole before anything else: a busy machine can take
+        longer than the sound lasts to start it, and a sound cut that early leaves no capture."""
+        self.keys(key)
+        self.expect(sound, settle=0)
+
+    def menu(self, downs, caption, *keys):
+        """Opens the item DOWNS places down the Jeu menu, then types KEYS in the dialog it opens."""
+        xdotool("windowactivate", "--sync", self.window)
+        self.keys("F10", *["Down"] * downs, "Return", delay=60)
+        box = waitFor(caption, lambda: xdotool("search", "--onlyvisible", "--name", "^" + caption + "$"))
+        xdotool("windowactivate", "--sync", box.split()[0])
+        self.keys(*keys, delay=60)
+        waitFor(caption + " to close", lambda: not xdotool("search", "--onlyvisible", "--name", "^" + caption + "$"))
+        xdotool("windowactivate", "--sync", self.window)
+        before = self.look().occupiedCells()  # keys act again after the next tick, which drops the piece
+        waitFor("a gravity tick", lambda: self.look().occupiedCells() != before, seconds=5)
+
+    def expect(self, *names, settle=0.2):
+        """Checks every capture so far against the sounds expected so far, in play order, once
+        SETTLE seconds have passed without a new one."""
+        self.heard += names
+        end = time.time() + 6
+        while not heardAs(self.heard, captures(self.capture)) and time.time() < end:
+            time.sleep(0.1)
+        time.sleep(settle)
+        got = captures(self.capture)
+        print("expected %s; captured %s" % (" ".join("%s (%d bytes)" % (n, len(WAV[n.rstrip("?")])) for n in names)
+                                            or "nothing", " ".join(str(len(g)) for g in got[self.seen:]) or "nothing"))
+        self.seen = len(got)
+        if not heardAs(self.heard, got):
+            fail("expected the sounds %s, captured %d of sizes %s" % (self.heard, len(got), [len(g) for g in got]))
+
+    def close(self):
+        if self.process.poll() is None:
+            xdotool("windowactivate", "--sync", self.window)
+            xdotool("key", "alt+F4")
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                fail("the game did not end on Alt+F4")
+
+
+def fallingPiece(client, board):
+    """Kind, shape, pivot column and row of the falling piece: the cells that are not the board."""
+    shown = client.occupiedCells()
+    piece = shown - board
+    if not board <= shown or len(piece) != 4:
+        fail("expected the board %s and a falling piece, saw %s" % (sorted(board), sorted(shown)))
+    colours = {client.at(15 * c + 10, 15 * r + 20) for c, r in piece}
+    kind = KIND_OF_COLOUR.get(colours.pop()) if len(colours) == 1 else None
+    if kind is None:
+        fail("the falling piece's cells %s are not of one kind" % sorted(piece))
+    shape = SHAPES[kind]
+    column = min(c for c, _ in piece) - min(dx for dx, _ in shape)
+    row = min(r for _, r in piece) - min(dy for _, dy in shape)
+    if cells(shape, column, row) != piece:
+        fail("kind %d does not cover %s" % (kind, sorted(piece)))
+    return kind, shape, column, row
+
+
+def moveTurnLand(game, sounds):
+    """Left, then a turn two rows lower, then the landing: the piece does each on screen."""
+    kind, shape, column, row = fallingPiece(game.look(), set())
+    game.keys("Left")
+    time.sleep(0.2)
+    _, _, leftColumn, row = fallingPiece(game.look(), set())
+    if leftColumn != column - 1:
+        fail("Left: the pivot went from column %d to %d" % (column, leftColumn))
+    game.keys("Down", "Down")
+    game.keys("Up")
+    time.sleep(0.2)
+    shown = game.look().occupiedCells()
+    shape = turned(shape)
+    row = next((r for r in range(row + 2, 20) if shown == cells(shape, leftColumn, r)), None)  # ticks drop it too
+    if row is None:
+        fail("Up: kind %d did not turn, saw %s" % (kind, sorted(shown)))
+    game.keys(*["Down"] * (landingRow(set(), shape, leftColumn, row) - row + 1), delay=25)
+    time.sleep(0.3)
+    landed = game.look()
+    if not any(r == 19 for _, r in landed.occupiedCells()) or len(landed.occupiedCells()) != 8:
+        fail("Down: expected a landed piece and a new one, saw %s" % sorted(landed.occupiedCells()))
+    checkWholePicture(landed, "after the landing")
+    game.expect(*sounds)
+
+
+def playPiece(game, board, choose):
+    """Reads the falling piece, turns and moves it as CHOOSE says and drops it, checking the sounds;
+    returns the board after the landing and the number of rows it cleared."""
+    kind, shape, column, row = fallingPiece(game.look(), board)
+    turns, target = choose(board, kind, row + 2)
+    game.keys("Down", "Down")  # a turn needs the pivot at row 1 (row 2 for the bar)
+    for _ in range(turns):
+        game.press("Up", "tac")
+        shape = turned(shape)
+    for _ in range(abs(target - column)):
+        game.press("Left" if target < column else "Right", "bip")
+    landing = landingRow(board, shape, target, row + 2)
+    # Extra presses after a gravity tick only drop the next piece, far above the stack.
+    game.keys(*["Down"] * (landing - row - 1), delay=25)
+    after, rows = clearRows(board | cells(shape, target, landing))
+    # The landing's toc.wav is cut at once by the first blop.wav, each blop.wav by the next.
+    game.expect(*["toc?"] + ["blop?"] * (rows - 1) + ["blop"] if rows else ["toc"])
+    return after, rows
+
+
+def clearedRowThenGameOver(game):
+    """Pieces placed until a landing clears a row; then a new game through the dialog, every
+    piece dropped where it enters until the game ends."""
+    board, rows = set(), 0
+    for _ in range(30):
+        board, rows = playPiece(game, board, placement)
+        if rows:
+            break
+    if not rows:
+        fail("no row cleared in 30 pieces")
+    game.menu(1, "Nouveau Jeu", "Return")
+    before = len(captures(game.capture))
+    for _ in range(40):
+        game.keys(*["Down"] * 8)
+        client = game.look()
+        if BLACK in client.region(240, 270, 310, 320):
+            break
+    else:
+        fail("no GAME OVER after 320 presses of Down")
+    waitFor("dadam.wav to end", lambda: played((captures(game.capture) or [b""])[-1], WAV["dadam"]), seconds=5)
+    time.sleep(0.2)  # nothing more may come
+    got = captures(game.capture)[before:]
+    print("game over: %d landing sound(s), then %d bytes of dadam.wav's %d" % (len(got) - 1, len(got[-1]), len(WAV["dadam"])))
+    if len(got) < 2 or not played(got[-1], WAV["dadam"]) or not all(played(g, WAV["toc"], True) for g in got[:-1]):
+        fail("game over: expected landings (toc.wav, each maybe cut off) then dadam.wav whole, sizes %s"
+             % [len(g) for g in got])
+
+
+def moveSwitchedOff(game):
+    """Options: Tab to the third box, "Deplacement de la piece.", untick it, OK."""
+    game.menu(2, "Options de Karvel  1.2", "Tab", "Tab", "Tab", "space", "Return")
+    moveTurnLand(game, ["tac", "toc"])
+
+
+def deepFolder(base, length):
+    """A folder under BASE whose Windows name (Z: and a final backslash) has LENGTH characters."""
+    path = base
+    while len(path) + 3 < length:
+        path = os.path.join(path, "d" * min(100, length - len(path) - 4))
+    if len(path) + 3 != length:
+        fail("work folder %s too long for a %d-character folder" % (base, length))
+    return path
+
+
+def readOnly(folder):
+    """A read-only bind mount of the folder onto itself, in a mount namespace of the game's own
+    (root ignores write permissions); the game starts only if a write there fails."""
+    probe = ('mount --bind "$0" "$0" && mount -o remount,ro,bind "$0" "$0" && '
+             '! touch "$0/w" 2>/dev/null && cd "$0" && exec "$@"')
+    return ["unshare", "--mount", "sh", "-c", probe, folder]
+
+
+# Scenario: (folder under WORK_DIR or a function of the scenario folder, exe name, files left out,
+# what runs once the window is up, command wrapping wine).
+moves = lambda sounds: lambda game: moveTurnLand(game, sounds)
+SCENARIOS = {
+    "plain": ("Karvel", "Karvel.exe", (), moves(MOVE_TURN_LAND), None),
+    "inplace": (None, "Karvel.exe", (), moves(MOVE_TURN_LAND), None),  # DIST_DIR as it is, no copy
+    "cyrillic": ("Игры и блоки/Карвель 1.2", "Karvel.exe", (), moves(MOVE_TURN_LAND), None),
+    "cleared": ("Karvel", "Karvel.exe", (), clearedRowThenGameOver, None),
+    "moveoff": ("Karvel", "Karvel.exe", (), moveSwitchedOff, None),
+    "notac": ("Karvel", "Karvel.exe", ("tac.wav",), moves(["bip", "toc"]), None),
+    # The longest folder where every name fits textBuffer (246 + "dadam.wav" + NUL = 256).
+    "longdir": (lambda base: deepFolder(base, 246), "Karvel.exe", (), moves(MOVE_TURN_LAND), None),
+    # 249 + "bip.wav" + NUL no longer fits: every effect silent.
+    "soundtoolong": (lambda base: deepFolder(base, 249), "Karvel.exe", (), moves([]), None),
+    # Windows name of the exe 261 characters: GetModuleFileNameA cuts it at 260.
+    "exetoolong": (lambda base: deepFolder(base, 251), "Karvel.exe", (), moves([]), None),
+    "spaces": ("Mes jeux/Karvel 1.2", "Karvel le jeu 1.2.exe", (), moves(MOVE_TURN_LAND), None),
+    "readonly": ("Karvel", "Karvel.exe", (), moves(MOVE_TURN_LAND), readOnly),
+}
+
+
+def audioDriver(value=None):
+    """The prefix's audio driver; with VALUE, sets it and returns the one it replaced."""
+    key = r"HKCU\Software\Wine\Drivers"
+    out = subprocess.run(["wine", "reg", "query", key, "/v", "Audio"], capture_output=True, text=True).stdout
+    old = next((line.split("REG_SZ", 1)[1].strip() for line in out.splitlines() if "REG_SZ" in line), None)
+    if value is not None:
+        args = ["add", key, "/v", "Audio", "/t", "REG_SZ", "/d", value, "/f"] if value is not False else \
+               ["delete", key, "/v", "Audio", "/f"]
+        subprocess.run(["wine", "reg"] + args, capture_output=True, check=True)
+    return old
+
+
+def runScenario(name, dist, work):
+    """Runs scenario NAME on the game in DIST (Karvel.exe and its WAV files) inside WORK; exits
+    with a message starting "FAIL:" when a check fails."""
+    dist, work = os.path.abspath(dist), os.path.abspath(work)
+    where, exe, leftOut, run, wrap = SCENARIOS[name]
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    folder = where(os.path.join(work, "game")) if callable(where) else os.path.join(work, where or dist)
+    if where:
+        os.makedirs(folder)
+        shutil.copy(os.path.join(dist, "Karvel.exe"), os.path.join(folder, exe))
+        for wav in WAVS:
+            if wav + ".wav" not in leftOut:
+                shutil.copy(os.path.join(dist, wav + ".wav"), folder)
+    print("%s: Z:%s\\%s (%d characters)" % (name, folder.replace("/", "\\"), exe, len(folder) + 3 + len(exe)))
+    WAV.update((w, wavData(os.path.join(dist, w + ".wav"))) for w in WAVS)
+    old = audioDriver("alsa")
+    game = None
+    try:
+        game = Game(work, folder, exe, wrap(folder) if wrap else ())
+        run(game)
+        game.close()
+    finally:
+        if game is not None and game.process.poll() is None:
+            game.process.kill()
+        audioDriver(old if old is not None else False)
+    print("%s: passed" % name)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 4 or sys.argv[1] not in SCENARIOS:
+        sys.exit("usage: sounds_e2e.py {%s} DIST_DIR WORK_DIR" % ",".join(SCENARIOS))
+    runScenario(*sys.argv[1:])

@@ -1,0 +1,106 @@
+#!/usr/bin/env python3
+"""Driving the staged Karvel.exe under Wine on a test display: key presses through xdotool,
+screenshots read back pixel by pixel. Shared by the end-to-end tests."""
+import os
+import subprocess
+import sys
+import time
+
+BACKGROUND = (214, 211, 206)
+FRAME = (130, 130, 130)
+BLACK = (0, 0, 0)
+TITLE = " Karvel     V 1.2"
+PAUSE_CAPTION = "Jeu en pause..."
+
+
+def fail(message):
+    print("FAIL:", message)
+    sys.exit(1)
+
+
+def xdotool(*args, timeout=20):
+    result = subprocess.run(("xdotool",) + args, capture_output=True, text=True, timeout=timeout)
+    return result.stdout.strip()
+
+
+def waitFor(what, probe, seconds=20):
+    end = time.time() + seconds
+    while time.time() < end:
+        value = probe()
+        if value:
+            return value
+        time.sleep(0.1)
+    fail("timed out waiting for " + what)
+
+
+class Shot:
+    """A screenshot of the whole screen, read from a binary PPM."""
+
+    def __init__(self, folder, name, png=True):
+        path = os.path.join(folder, name + ".ppm")
+        subprocess.run(["import", "-window", "root", "-silent", path], check=True)
+        if png:  # kept for whoever reads a failure
+            subprocess.run(["convert", path, os.path.join(folder, name + ".png")], check=True)
+        with open(path, "rb") as f:
+            data = f.read()
+        magic, width, height, maxval, self.pixels = data.split(maxsplit=4)
+        if magic != b"P6" or maxval not in (b"255", b"65535"):
+            fail("unexpected screenshot format")
+        self.width, self.height = int(width), int(height)
+        self.sampleBytes = 1 if maxval == b"255" else 2  # 16-bit samples: the high byte first
+        os.remove(path)
+
+    def at(self, x, y):
+        i = 3 * self.sampleBytes * (y * self.width + x)
+        return tuple(self.pixels[i + k * self.sampleBytes] for k in range(3))
+
+
+class Client:
+    """Pixels of the main window's client area in a screenshot."""
+
+    def __init__(self, shot, origin):
+        self.shot = shot
+        self.x, self.y = origin
+
+    def at(self, x, y):
+        return self.shot.at(self.x + x, self.y + y)
+
+    def region(self, left, top, right, bottom):
+        return [self.at(x, y) for y in range(top, bottom) for x in range(left, right)]
+
+    def occupiedCells(self):
+        """Well cells showing a coloured cell (a bright top-left corner pixel)."""
+        return {(c, r) for c in range(12) for r in range(20) if self.at(15 * c + 10, 15 * r + 20) != BLACK}
+
+
+def findClientOrigin(shot, window):
+    """The well's frame starts at client (7, 17): its first long grey run finds the client area."""
+    geometry = dict(line.split("=") for line in xdotool("getwindowgeometry", "--shell", window).splitlines())
+    left, top = int(geometry["X"]), int(geometry["Y"])
+    right, bottom = min(left + int(geometry["WIDTH"]), shot.width), min(top + int(geometry["HEIGHT"]), shot.height)
+    for y in range(top, bottom):
+        for x in range(left, right - 200):
+            if all(shot.at(x + k, y) == FRAME for k in range(0, 180, 9)):
+                return x - 7, y - 17
+    fail("well frame not found in the window")
+
+
+def checkWholePicture(client, what):
+    """What every full repaint must show, wherever the piece is."""
+    for x, y in [(2, 2), (196, 5), (196, 300), (100, 324), (310, 250), (300, 80), (300, 220)]:
+        if client.at(x, y) != BACKGROUND:
+            fail("%s: background at (%d, %d) is %s" % (what, x, y, client.at(x, y)))
+    for x, y in [(7, 17), (8, 100), (191, 200), (100, 321), (190, 18)]:
+        if client.at(x, y) != FRAME:
+            fail("%s: frame at (%d, %d) is %s" % (what, x, y, client.at(x, y)))
+    if client.at(15 * 3 + 24, 15 * 10 + 25) != BLACK:
+        fail("%s: the gap between cells is not black" % what)
+    for name, box in [("title", (220, 12, 315, 42)), ("Score:", (205, 50, 300, 64)),
+                      ("Lignes:", (205, 90, 300, 108)), ("Niveau", (205, 140, 300, 160)),
+                      ("Suivant:", (205, 170, 300, 188))]:
+        if BLACK not in client.region(*box):
+            fail("%s: no text where %s should be" % (what, name))
+    if BLACK in client.region(240, 270, 310, 320):
+        fail("%s: GAME OVER shown during a game" % what)
+    if not any(p not in (BLACK, BACKGROUND) for p in client.region(205, 175, 300, 225)):
+        fail("%s: no next piece in the preview" % what)
