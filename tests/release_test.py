@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The release zip: reproducible from any folder, user, umask and time zone; its layout and
 notice; the exe inside is the small release build with its manifest.
-Usage: release_test.py reproducible SOURCE ZIP_OUT | contents ZIP RES_DIR"""
+Usage: release_test.py reproducible SOURCE ZIP_OUT | contents ZIP RES_DIR | plays ZIP WORK"""
 import hashlib
 import os
 import re
@@ -118,6 +118,20 @@ def checkExe(exe):
           % (len(exe), SIZE_BUDGET, " ".join(sorted(imports))))
 
 
+def plays(zipPath, work):
+    """Unzipped as a player would, into a folder named in Cyrillic with spaces and into a plain
+    one, started under Wine where it lies: a move, a turn and a landing play their sounds."""
+    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+    import sounds_e2e
+    for name in ["Папка с играми", "jeux"]:
+        folder = os.path.join(work, name)
+        shutil.rmtree(folder, ignore_errors=True)
+        with zipfile.ZipFile(zipPath) as archive:
+            archive.extractall(folder)
+        print("unzipped into", folder)
+        sounds_e2e.runScenario("inplace", os.path.join(folder, FOLDER), os.path.join(work, "run"))  # exits on a fault
+
+
 if __name__ == "__main__":
-    {"reproducible": reproducible, "contents": contents}[sys.argv[1]](*sys.argv[2:])
+    {"reproducible": reproducible, "contents": contents, "plays": plays}[sys.argv[1]](*sys.argv[2:])
     sys.exit(1 if failures else 0)
