@@ -100,6 +100,7 @@ struct Storm {
     int comparisons, boxesOpened, boxesClosed, deepest, newGames, quits;
     int openedAtDepth[6]; // boxes opened with that many open, the new one included (5: five or more)
     int closes[kBoxKinds][kWays];
+    const char *recent[16]; // the last actions, printed with a fault to help its replay
 };
 
 Storm storm;
@@ -381,10 +382,12 @@ void stormStep() {
         } else {
             closeBox(storm.boxes.back(), true);
         }
+        storm.recent[storm.step % 16] = "closing";
         postStep();
         return;
     }
     const Action &action = chooseAction();
+    storm.recent[storm.step % 16] = action.name;
     // A box opened now runs its loop before the action returns: the next step must already wait.
     if (!action.closesBox)
         postStep();
@@ -501,6 +504,12 @@ TEST(Storm, MessagesKeysTicksCommandsAndBoxesAtEveryDepth) {
                 storm.comparisons, storm.boxesOpened, storm.openedAtDepth[1], storm.openedAtDepth[2],
                 storm.openedAtDepth[3], storm.openedAtDepth[4], storm.openedAtDepth[5], storm.boxesClosed,
                 storm.deepest, storm.newGames, storm.quits, closes.c_str());
+    if (!storm.fault.empty()) {
+        std::printf("Storm: the last actions before the fault, the oldest first:");
+        for (int step = std::max(1, storm.step - 15); step <= storm.step; ++step)
+            std::printf(" %d %s,", step, storm.recent[step % 16] ? storm.recent[step % 16] : "?");
+        std::printf("\n");
+    }
     EXPECT_EQ(storm.fault, "");
     EXPECT_EQ(storm.boxesOpened, storm.boxesClosed);
     // A full run meets every box closed in every way, and boxes opened from inside boxes.
