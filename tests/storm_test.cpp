@@ -97,7 +97,7 @@ struct Storm {
     bool newGameOwed; // an accepted New-game dialog ended and newGame has not run yet
     int owedLevel;
     // Figures for the report.
-    int comparisons, boxesOpened, boxesClosed, deepest, newGames, quits;
+    int comparisons, boxesOpened, boxesClosed, deepest, newGames, quits, signsOfLife;
     int openedAtDepth[6]; // boxes opened with that many open, the new one included (5: five or more)
     int closes[kBoxKinds][kWays];
     const char *recent[16]; // the last actions, printed with a fault to help its replay
@@ -453,7 +453,8 @@ void drainAndCompare() {
     if (!stale.empty())
         fail("stale picture: " + stale);
     storm.comparisons += 1;
-    if (storm.step / 100000 != storm.nextDrain / 100000) { // a sign of life in long runs
+    if (storm.step / 100000 > storm.signsOfLife) { // a sign of life in long runs
+        storm.signsOfLife = storm.step / 100000;
         std::printf("Storm: %d messages so far, %d picture comparisons\n", storm.step, storm.comparisons);
         std::fflush(stdout);
     }
