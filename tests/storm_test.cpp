@@ -97,9 +97,10 @@ struct Storm {
     bool newGameOwed; // an accepted New-game dialog ended and newGame has not run yet
     int owedLevel;
     // Figures for the report.
-    int comparisons, boxesOpened, boxesClosed, deepest, newGames, quits;
+    int comparisons, boxesOpened, boxesClosed, deepest, newGames, quits, signsOfLife;
     int openedAtDepth[6]; // boxes opened with that many open, the new one included (5: five or more)
     int closes[kBoxKinds][kWays];
+    const char *recent[16]; // the last actions, printed with a fault to help its replay
 };
 
 Storm storm;
@@ -385,10 +386,12 @@ void stormStep() {
         } else {
             closeBox(storm.boxes.back(), true);
         }
+        storm.recent[storm.step % 16] = "closing";
         postStep();
         return;
     }
     const Action &action = chooseAction();
+    storm.recent[storm.step % 16] = action.name;
     // A box opened now runs its loop before the action returns: the next step must already wait.
     if (!action.closesBox)
         postStep();
@@ -454,7 +457,8 @@ void drainAndCompare() {
     if (!stale.empty())
         fail("stale picture: " + stale);
     storm.comparisons += 1;
-    if (storm.step / 100000 != storm.nextDrain / 100000) { // a sign of life in long runs
+    if (storm.step / 100000 > storm.signsOfLife) { // a sign of life in long runs
+        storm.signsOfLife = storm.step / 100000;
         std::printf("Storm: %d messages so far, %d picture comparisons\n", storm.step, storm.comparisons);
         std::fflush(stdout);
     }
@@ -505,6 +509,12 @@ TEST(Storm, MessagesKeysTicksCommandsAndBoxesAtEveryDepth) {
                 storm.comparisons, storm.boxesOpened, storm.openedAtDepth[1], storm.openedAtDepth[2],
                 storm.openedAtDepth[3], storm.openedAtDepth[4], storm.openedAtDepth[5], storm.boxesClosed,
                 storm.deepest, storm.newGames, storm.quits, closes.c_str());
+    if (!storm.fault.empty()) {
+        std::printf("Storm: the last actions before the fault, the oldest first:");
+        for (int step = std::max(1, storm.step - 15); step <= storm.step; ++step)
+            std::printf(" %d %s,", step, storm.recent[step % 16] ? storm.recent[step % 16] : "?");
+        std::printf("\n");
+    }
     EXPECT_EQ(storm.fault, "");
     EXPECT_EQ(storm.boxesOpened, storm.boxesClosed);
     // A full run meets every box closed in every way, and boxes opened from inside boxes.
