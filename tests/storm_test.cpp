@@ -472,7 +472,9 @@ unsigned long long numberFromEnvironment(const char *name, unsigned long long ot
 
 TEST(Storm, MessagesKeysTicksCommandsAndBoxesAtEveryDepth) {
     storm = {};
-    storm.seed = numberFromEnvironment("KARVEL_STORM_SEED", (unsigned long long)(time(nullptr)) ^ GetTickCount64());
+    // One fixed storm in the test command, so that its result does not depend on the day; any
+    // other seed explores further.
+    storm.seed = numberFromEnvironment("KARVEL_STORM_SEED", 20261208);
     storm.rng = storm.seed;
     storm.total = int(numberFromEnvironment("KARVEL_STORM_MESSAGES", 20000));
     std::printf("Storm: seed %llu, %d messages (replay: KARVEL_STORM_SEED=%llu KARVEL_STORM_MESSAGES=%d)\n",
