@@ -219,6 +219,11 @@ TEST(FullRepaint, EverySceneMatchesTheExpectedPicture) {
         freeCanvas(canvas);
         EXPECT_EQ(differences(got, expectedFullPicture(s.drawn)), "") << s.name;
         EXPECT_EQ(game.fullRepaint, s.flag) << s.name << ": only paintWindow sets the flag";
+        // Beyond pictureSize, which start-up fits the window to, nothing but background.
+        for (int i = 0; i < kWidth * kHeight; ++i)
+            if (i % kWidth >= pictureSize.cx || i / kWidth >= pictureSize.cy) {
+                ASSERT_EQ(got[i], kBackground) << s.name << " at (" << i % kWidth << "," << i / kWidth << ")";
+            }
     }
 }
 

@@ -5,3 +5,14 @@ if(WIN32)
   target_link_libraries(window_test PRIVATE karvel_ui karvel_warnings GTest::gtest_main)
   gtest_discover_tests(window_test DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endif()
+
+# The staged Karvel.exe at several DPIs, with a taller menu bar and on small screens: a probe
+# program reports where its window lies.
+if(WIN32)
+  find_program(PYTHON3 python3 REQUIRED)
+  add_executable(windowprobe windowprobe.cpp)
+  target_link_libraries(windowprobe PRIVATE user32 gdi32 karvel_warnings)
+  add_test(NAME EndToEnd.WholePictureAtEveryDpiAndScreen
+           COMMAND ${PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/window_fit.py $<TARGET_FILE:Karvel>
+                   $<TARGET_FILE:windowprobe> ${CMAKE_BINARY_DIR}/window-fit)
+endif()

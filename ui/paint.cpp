@@ -50,6 +50,10 @@ const int kCellPitch = 15;
 const POINT wellOrigin = {10, 20};
 const POINT previewOrigin = {220, 190};
 
+// The two outlines, drawn with a 2-pixel pen that covers the rectangle's last row and column.
+const RECT wellFrame = {8, 18, 192, 322};
+const RECT sidePanel = {200, 45, 315, 230};
+
 enum CellSquare { BrightSquare, DarkSquare, EraseSquare, OutlineSquare };
 
 struct SquareEdges {
@@ -196,14 +200,14 @@ void drawFullRepaint(HDC dc, const RECT &client) {
     Held font = pickUpFont(dc, titleFont);
     SetBkMode(dc, TRANSPARENT);
     drawFixedRect(dc, client, 2, backgroundColour, backgroundColour);
-    drawFixedRect(dc, {8, 18, 192, 322}, 2, frameColour, black);
+    drawFixedRect(dc, wellFrame, 2, frameColour, black);
     drawWellCells(dc);
     drawText(dc, titleText);
     if (game.gameOver == 1) {
         for (const ScreenText &t : gameOverTexts)
             drawText(dc, t);
     }
-    drawFixedRect(dc, {200, 45, 315, 230}, 2, panelBorderColour, backgroundColour);
+    drawFixedRect(dc, sidePanel, 2, panelBorderColour, backgroundColour);
     putDown(font);
 
     font = pickUpFont(dc, panelFont);
@@ -223,6 +227,10 @@ void drawPartialRepaint(HDC dc) {
 }
 
 } // namespace
+
+// What a full repaint draws ends at the frame's bottom row and, at a game over, at the last
+// column of "OVER" (319 in the title font), right of the panel's border.
+const SIZE pictureSize = {320, wellFrame.bottom};
 
 void drawGame(HDC dc, const RECT &client) {
     if (game.fullRepaint != 0)

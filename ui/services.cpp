@@ -5,6 +5,8 @@
 #include "rules/game.h"
 #include "resource.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -19,6 +21,28 @@ constexpr UINT kRepaintFlags = RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN | RDW
 constexpr UINT_PTR kGravityTimer = 0;
 
 HWND mainWindowHandle() { return static_cast<HWND>(game.mainWindow); }
+
+// Larger system fonts or borders (a higher DPI, bigger text) leave less client area in the
+// 330 by 375 window, and a small screen may not hold it at (600, 300), where Windows leaves
+// it: grow the window by what the picture lacks, then move it into its monitor's work area.
+// With standard metrics on a large screen neither applies and nothing is changed.
+void fitWindowToScreen(HWND window) {
+    RECT client = {}, outer = {};
+    GetClientRect(window, &client);
+    GetWindowRect(window, &outer);
+    const LONG width = outer.right - outer.left + std::max(0L, pictureSize.cx - client.right);
+    const LONG height = outer.bottom - outer.top + std::max(0L, pictureSize.cy - client.bottom);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
+        monitor.rcWork = {LONG_MIN / 2, LONG_MIN / 2, LONG_MAX / 2, LONG_MAX / 2}; // no move then
+    const RECT &work = monitor.rcWork;
+    // Inside the work area; where it is too small, the window's top-left corner at its own.
+    const LONG x = std::max(work.left, std::min(outer.left, work.right - width));
+    const LONG y = std::max(work.top, std::min(outer.top, work.bottom - height));
+    if (x != outer.left || y != outer.top || width != outer.right - outer.left || height != outer.bottom - outer.top)
+        SetWindowPos(window, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 } // namespace
 
@@ -63,6 +87,7 @@ HWND startUp(HINSTANCE instance) {
     HWND window = CreateWindowExA(0, "std", " Karvel     V 1.2", WS_OVERLAPPEDWINDOW, 600, 300, 330, 375,
                                   nullptr, nullptr, instance, nullptr);
     game.mainWindow = window;
+    fitWindowToScreen(window);
     ShowWindow(window, SW_SHOW);
     startGravityTimer();
     return window;

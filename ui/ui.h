@@ -4,7 +4,8 @@
 #include <windows.h>
 
 // Start-up steps before the message loop: seed, sound directory, first pieces,
-// floor row, window class, main window, show, gravity timer. Returns mainWindow.
+// floor row, window class, main window (fitted to the picture and the screen), show,
+// gravity timer. Returns mainWindow.
 HWND startUp(HINSTANCE instance);
 
 // Pumps the main window's messages until GetMessageA returns anything but 1;
@@ -30,6 +31,8 @@ void pauseGame();
 
 // Paints the client area: a full or a partial repaint, then the falling piece.
 void paintWindow(HWND window);
+// The client area a full repaint needs: width and height from the client's top-left corner.
+extern const SIZE pictureSize;
 // The paint's drawing on a given context whose client area is client; reads fullRepaint.
 void drawGame(HDC dc, const RECT &client);
 
