@@ -12,7 +12,8 @@ if(WIN32)
       "BadEnv.PathTooLongForSoundBuffer soundtoolong"
       "BadEnv.ExeNameTooLong exetoolong"
       "BadEnv.ExeRenamedWithSpaces spaces"
-      "BadEnv.ReadOnlyFolder readonly")
+      "BadEnv.ReadOnlyFolder readonly"
+      "Sound.ExeAloneSilentDespiteASystemDefaultSound alone")
     separate_arguments(case)
     list(GET case 0 name)
     list(GET case 1 scenario)
