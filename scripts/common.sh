@@ -1,27 +1,43 @@
-# Shared by scripts/test and scripts/run: packages, builds and the private Wine prefix.
+# Shared by the scripts: packages, builds and the private Wine prefixes.
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build"
 
-packages=(
-  cmake make g++ googletest
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
-  wine wine64 libasound2 xvfb xdotool openbox x11-apps x11-utils fonts-liberation imagemagick python3 pulseaudio
-  clang libclang-rt-14-dev
-)
+# What each script needs from Debian. Playing needs the cross compiler and Wine alone; a
+# player's desktop is never asked for the test tools.
+playPackages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 libasound2
+  fonts-liberation x11-utils)
+releasePackages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 git python3)
+testPackages=("${playPackages[@]}" git python3 g++ googletest mingw-w64-tools xvfb xdotool openbox x11-apps
+  imagemagick clang libclang-rt-14-dev)
 
-# Installs the Debian packages that are missing; nothing when all are there.
+# ensurePackages WHAT PACKAGE...: installs the missing ones, wanted for WHAT. Never removes a
+# package: where apt would have to (pulseaudio on a PipeWire desktop), it stops and says which.
 ensurePackages() {
-  local missing=()
-  for p in "${packages[@]}"; do
+  local what=$1 missing=() p
+  shift
+  for p; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
-  echo "== Installing: ${missing[*]}"
-  local sudo=""
+  echo "== Installing for $what: ${missing[*]}"
+  local sudo="" log
   [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+  log=$(mktemp)
+  if $sudo apt-get update -qq >"$log" 2>&1 &&
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-remove "${missing[@]}" >>"$log" 2>&1; then
+    rm -f "$log"
+    return 0
+  fi
+  local conflict=""
+  for p in "${missing[@]}"; do # apt's dry run, as any user: what installing P would remove
+    local removed
+    removed=$(apt-get -s install "$p" 2>/dev/null | sed -n 's/^Remv \([^ ]*\).*/\1/p' | tr '\n' ' ')
+    [ -z "$removed" ] || { echo "Not installed: $p, wanted for $what, would remove ${removed% }" >&2; conflict=1; }
+  done
+  [ -n "$conflict" ] && echo "Nothing was removed or installed." >&2 || cat "$log" >&2
+  rm -f "$log"
+  return 1
 }
 
 # configureAndBuild DIR TARGET [cmake arguments...]: TARGET "all" builds everything.

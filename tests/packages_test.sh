@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# What each script asks apt for, against a fake apt on which nothing is installed and pulseaudio
+# would remove the desktop's sound (as on a PipeWire desktop): playing asks for no test tool,
+# pulseaudio is the benchmark's alone, and no install may ever remove a package.
+# Usage: packages_test.sh SOURCE_DIR WORK_DIR
+set -u
+src=$1 work=$2
+rm -rf "$work" && mkdir -p "$work/bin"
+log=$work/apt.log
+fake() { printf '#!/bin/sh\n%s\n' "$2" >"$work/bin/$1" && chmod +x "$work/bin/$1"; }
+fake dpkg-query 'exit 1'
+fake sudo 'exec "$@"'
+fake xdpyinfo 'exit 0'
+fake apt-get "echo \"\$*\" >>$log
+case \"\$*\" in
+  '-s install pulseaudio') echo 'Remv pipewire-audio [1.0.0-1]' ;;
+  *install*pulseaudio*) echo 'E: Packages need to be removed but remove is disabled.'; exit 100 ;;
+  *install*) exit 1 ;;  # stops the script before it builds anything
+esac"
+export PATH="$work/bin:$PATH" DISPLAY=:0
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+asked() { grep -- '-y' "$log" | tr ' ' '\n' | grep -v '^-' | grep -vx install; } # packages of real installs
+
+# script  packages it must ask for  packages it must not ask for
+while read -r script wanted unwanted; do
+  : >"$log"
+  "$src/scripts/$script" >/dev/null 2>&1 && fail "$script went on without its packages"
+  for p in ${wanted//,/ }; do asked | grep -qx "$p" || fail "$script did not ask for $p"; done
+  for p in ${unwanted//,/ }; do asked | grep -qx "$p" && fail "$script asked for $p"; done
+done <<'TABLE'
+run      wine,wine64,g++-mingw-w64-x86-64-posix,fonts-liberation  pulseaudio,g++,googletest,clang,xvfb,xdotool,openbox,imagemagick,python3,git
+release  g++-mingw-w64-x86-64-posix,git,python3                   pulseaudio,wine,googletest,clang,xvfb
+test     wine,googletest,clang,xvfb,openbox,xdotool,git           pulseaudio
+TABLE
+
+: >"$log"
+. "$src/scripts/common.sh"
+said=$(ensurePackages "the benchmark's PulseAudio rows" pulseaudio 2>&1) && fail "pulseaudio counted as installed"
+grep -q "Not installed: pulseaudio, wanted for the benchmark's PulseAudio rows, would remove pipewire-audio" <<<"$said" ||
+  fail "the conflict was not named: $said"
+grep 'install' "$log" | grep -v -e '--no-remove' -e '^-s ' && fail "an install that may remove packages"
+[ $status -eq 0 ] && echo "packages: every script asks for its own, none may remove one"
+exit $status
