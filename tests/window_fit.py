@@ -40,12 +40,13 @@ def configure(work, dpi, menu):
     subprocess.run(["wineserver", "-w"])
 
 
-def measure(exe, probe, work, dpi, menu, screen):
-    display = 150
+def measure(exe, probe, work, case):
+    """Starts the game on a screen of its own; returns the probe's figures by name, and a screenshot."""
+    display, shown = 150, os.environ["DISPLAY"]
     while os.path.exists("/tmp/.X%d-lock" % display) or os.path.exists("/tmp/.X11-unix/X%d" % display):
         display += 1
     os.environ["DISPLAY"] = ":%d" % display
-    xvfb = subprocess.Popen(["Xvfb", os.environ["DISPLAY"], "-screen", "0", screen + "x24", "-nolisten", "tcp"],
+    xvfb = subprocess.Popen(["Xvfb", os.environ["DISPLAY"], "-screen", "0", case[2] + "x24", "-nolisten", "tcp"],
                             stderr=subprocess.DEVNULL)
     try:
         for _ in range(50):
@@ -57,38 +58,50 @@ def measure(exe, probe, work, dpi, menu, screen):
         with open(os.path.join(work, "probe.txt"), "w+") as f:
             subprocess.run(["wine", probe], stdout=f, timeout=60)
             f.seek(0)
-            out = f.read().split()
-        if len(out) != 20:
-            fail("the probe saw no game window: %s" % out)
-        shot = Shot(work, "%d-dpi-%s-%s" % (dpi, menu or "menu", screen))
+            words = f.read().split()
+        shot = Shot(work, "%d-dpi-%s-%s" % case)
         subprocess.run(["wineserver", "-k"])
         game.wait(timeout=20)
     finally:
         xvfb.kill()
         xvfb.wait()
-    v = [int(n) for n in out[1::2][:2] + out[5:9] + out[10:12] + out[13:15] + out[16:20]]
-    return v[0], v[1], tuple(v[2:6]), tuple(v[6:8]), tuple(v[8:10]), tuple(v[10:14]), shot
+        os.environ["DISPLAY"] = shown
+    figures = {}  # "dpi 96 menu 19 window 600 300 930 675 ..." by name
+    for word in words:
+        if word.lstrip("-").isdigit():
+            figures[name].append(int(word))
+        else:
+            name = word
+            figures[name] = []
+    if sorted(figures) != ["at", "client", "dpi", "menu", "window", "work"]:
+        fail("the probe saw no game window: %s" % words)
+    return figures, shot
 
 
 def main():
     exe, probe, work = [os.path.abspath(a) for a in sys.argv[1:4]]
+    prefix = os.path.join(work, "prefix")
+    if os.path.isdir(prefix):  # the server of an interrupted run would go on writing into it
+        subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=prefix))
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     # A copy of the tests' prefix: DPI and metrics changed here never reach the other tests.
-    subprocess.run(["cp", "-a", os.environ["WINEPREFIX"], os.path.join(work, "prefix")], check=True)
-    os.environ["WINEPREFIX"] = os.path.join(work, "prefix")
+    subprocess.run(["cp", "-a", os.environ["WINEPREFIX"], prefix], check=True)
+    os.environ["WINEPREFIX"] = prefix
     failures = []
     for dpi, menu, screen in CASES:
         configure(work, dpi, menu)
-        gotDpi, menuBar, (left, top, right, bottom), client, origin, workArea, shot = measure(exe, probe, work, dpi, menu, screen)
+        got, shot = measure(exe, probe, work, (dpi, menu or "menu", screen))
+        left, top, right, bottom = got["window"]
+        wl, wt, wr, wb = got["work"]
+        client, origin = tuple(got["client"]), got["at"]
         size = (right - left, bottom - top)
         case = "%d DPI, menu %s, screen %s" % (dpi, menu or "standard", screen)
         print("%s: menu bar %d, window (%d, %d) %dx%d, client %dx%d at (%d, %d), work area %s"
-              % (case, menuBar, left, top, size[0], size[1], client[0], client[1], origin[0], origin[1], workArea))
-        wl, wt, wr, wb = workArea
+              % ((case, got["menu"][0], left, top) + size + client + tuple(origin) + (got["work"],)))
         problems = []
-        if gotDpi != dpi:
-            problems.append("the prefix's DPI is %d" % gotDpi)
+        if got["dpi"] != [dpi]:
+            problems.append("the prefix's DPI is %s" % got["dpi"])
         if size[0] <= wr - wl and size[1] <= wb - wt:
             if client[0] < PICTURE[0] or client[1] < PICTURE[1]:
                 problems.append("the client area %dx%d does not hold the %dx%d picture" % (client + PICTURE))
@@ -108,7 +121,8 @@ def main():
         failures += ["%s: %s" % (case, p) for p in problems]
     for f in failures:
         print("FAIL:", f)
-    shutil.rmtree(os.environ["WINEPREFIX"], ignore_errors=True)
+    subprocess.run(["wineserver", "-w"])
+    shutil.rmtree(prefix, ignore_errors=True)
     sys.exit(1 if failures else 0)
 
 
