@@ -29,7 +29,8 @@ def check(ok, what):
 
 
 def reproducible(source, zipOut):
-    """Two clean clones of the same commit, built apart: the same zip, byte for byte."""
+    """Two clean clones of the same commit, built apart: the same zip, byte for byte. A clone
+    with an untracked file is refused."""
     work = tempfile.mkdtemp(prefix="karvel-release-")  # under /tmp, which every user can reach
     os.chmod(work, 0o755)
     builds = [  # folder, time zone, umask, as another user
@@ -39,6 +40,11 @@ def reproducible(source, zipOut):
     sums, exes = [], []
     for folder, zone, umask, other in builds:
         subprocess.run(["git", "clone", "-q", source, folder], check=True)
+        if not other:  # first, a file the commit has not: refused, and named
+            open(os.path.join(folder, "stray.txt"), "w").close()
+            refused = subprocess.run(["scripts/release"], cwd=folder, capture_output=True, text=True)
+            check(refused.returncode == 1 and "?? stray.txt" in refused.stdout, "not refused: " + refused.stdout)
+            os.remove(os.path.join(folder, "stray.txt"))
         command, user = "umask %s && scripts/release" % umask, "this user"
         if other:
             command, user = asAnotherUser(work, command)
