@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes Karvel-VERSION-win64.zip and SHA256SUMS: one folder with the exe, its five sounds and
+"""Writes the zip ZIP_PATH and SHA256SUMS beside it: one folder with the exe, its five sounds and
 LISEZMOI.txt, entries sorted, with fixed times (UTC) and permissions and no owner fields."""
 import hashlib
 import os
@@ -18,22 +18,20 @@ def entry(name, epoch, mode, compression=zipfile.ZIP_DEFLATED):
     return info
 
 
-def main(version, epoch, dist, notice, out):
+def main(version, epoch, dist, notice, zipPath):
     epoch = max(int(epoch), 315532800)  # zip times start in 1980
     folder = "Karvel-%s/" % version
     contents = {name: open(os.path.join(dist, name), "rb").read() for name in FILES}
     with open(notice, "rb") as f:
         contents["LISEZMOI.txt"] = f.read().replace(b"@VERSION@", version.encode())
-    zipName = "Karvel-%s-win64.zip" % version
-    zipPath = os.path.join(out, zipName)
     with zipfile.ZipFile(zipPath + ".part", "w") as archive:
         archive.writestr(entry(folder, epoch, 0o40755, zipfile.ZIP_STORED), b"")
         for name in sorted(contents):
             archive.writestr(entry(folder + name, epoch, 0o100644), contents[name], compresslevel=9)
     os.replace(zipPath + ".part", zipPath)
     digest = hashlib.sha256(open(zipPath, "rb").read()).hexdigest()
-    with open(os.path.join(out, "SHA256SUMS"), "w", newline="\n") as f:
-        f.write("%s  %s\n" % (digest, zipName))
+    with open(os.path.join(os.path.dirname(zipPath), "SHA256SUMS"), "w", newline="\n") as f:
+        f.write("%s  %s\n" % (digest, os.path.basename(zipPath)))
 
 
 if __name__ == "__main__":

@@ -2,7 +2,8 @@
 if(WIN32)
   # The resource script is compiled in, so that the dialogs come from the test's own module
   # just as they come from Karvel.exe's.
-  add_executable(commands_test commands_test.cpp winsupport.cpp ${PROJECT_SOURCE_DIR}/ui/karvel.rc)
+  add_executable(commands_test commands_test.cpp winsupport.cpp)
+  karvelResources(commands_test)
   target_link_libraries(commands_test PRIVATE karvel_ui karvel_warnings GTest::gtest_main)
   gtest_discover_tests(commands_test DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 

@@ -29,25 +29,30 @@ def check(ok, what):
 
 
 def reproducible(source, zipOut):
-    """Two clean clones of the same commit, built apart: the same zip, byte for byte."""
+    """Two clean clones of the same commit, built apart: the same zip, byte for byte. A clone
+    with an untracked file is refused."""
     work = tempfile.mkdtemp(prefix="karvel-release-")  # under /tmp, which every user can reach
     os.chmod(work, 0o755)
-    builds = [  # folder, time zone, umask, user
-        (os.path.join(work, "a"), "UTC", "022", None),
-        (os.path.join(work, "b", "plus", "profond", "encore"), "Pacific/Kiritimati", "077", "nobody"),
+    builds = [  # folder, time zone, umask, as another user
+        (os.path.join(work, "a"), "UTC", "022", False),
+        (os.path.join(work, "b", "plus", "profond", "encore"), "Pacific/Kiritimati", "077", True),
     ]
     sums, exes = [], []
-    for folder, zone, umask, user in builds:
+    for folder, zone, umask, other in builds:
         subprocess.run(["git", "clone", "-q", source, folder], check=True)
-        command = "umask %s && scripts/release" % umask
-        if user:  # another user, who owns the clone and has only the environment below
-            subprocess.run(["chown", "-R", user, work], check=True)
-            command = "setpriv --reuid=%s --regid=nogroup --clear-groups -- sh -c '%s'" % (user, command)
+        if not other:  # first, a file the commit has not: refused, and named
+            open(os.path.join(folder, "stray.txt"), "w").close()
+            refused = subprocess.run(["scripts/release"], cwd=folder, capture_output=True, text=True)
+            check(refused.returncode == 1 and "?? stray.txt" in refused.stdout, "not refused: " + refused.stdout)
+            os.remove(os.path.join(folder, "stray.txt"))
+        command, user = "umask %s && scripts/release" % umask, "this user"
+        if other:
+            command, user = asAnotherUser(work, command)
         env = dict(os.environ, TZ=zone, HOME=folder)
         subprocess.run(command, shell=True, cwd=folder, env=env, check=True, stdout=subprocess.DEVNULL)
         data = open(os.path.join(folder, "build", "release", ZIP), "rb").read()
         sums.append(hashlib.sha256(data).hexdigest())
-        print("%s  %s (TZ=%s, umask %s, user %s)" % (sums[-1], folder, zone, umask, user or "root"))
+        print("%s  %s (TZ=%s, umask %s, %s)" % (sums[-1], folder, zone, umask, user))
         listed = open(os.path.join(folder, "build", "release", "SHA256SUMS")).read()
         check(listed == "%s  %s\n" % (sums[-1], ZIP), "SHA256SUMS names the zip with its sum: " + listed)
         with zipfile.ZipFile(os.path.join(folder, "build", "release", ZIP)) as archive:
@@ -57,6 +62,17 @@ def reproducible(source, zipOut):
     os.makedirs(os.path.dirname(zipOut), exist_ok=True)
     shutil.copy(os.path.join(builds[0][0], "build", "release", ZIP), zipOut)
     shutil.rmtree(work)
+
+
+def asAnotherUser(work, command):
+    """COMMAND for another user, and who: root makes it nobody, owning the clones; anyone else
+    runs it as the root of a user namespace of its own, where the kernel allows that unprivileged."""
+    if os.getuid() == 0:
+        subprocess.run(["chown", "-R", "nobody", work], check=True)
+        return "setpriv --reuid=nobody --regid=nogroup --clear-groups -- sh -c '%s'" % command, "user nobody"
+    if subprocess.run(["unshare", "--user", "--map-root-user", "true"], capture_output=True).returncode == 0:
+        return "unshare --user --map-root-user sh -c '%s'" % command, "root of a user namespace"
+    return command, "this user (no unprivileged user namespaces here)"
 
 
 def contents(zipPath, resDir):

@@ -8,6 +8,7 @@ in play order, and compared byte for byte with the data of the WAV file it shoul
 DIST_DIR holds Karvel.exe and its five WAV files; WORK_DIR is emptied and used for the scenario's
 folder, the capture and the screenshots; "inplace" runs the game in DIST_DIR itself. Needs DISPLAY (with a window manager) and WINEPREFIX; the
 prefix's audio driver is set to ALSA for the run and put back afterwards."""
+import atexit
 import os
 import shutil
 import subprocess
@@ -300,11 +301,16 @@ def deepFolder(base, length):
 
 
 def readOnly(folder):
-    """A read-only bind mount of the folder onto itself, in a mount namespace of the game's own
-    (root ignores write permissions); the game starts only if a write there fails."""
-    probe = ('mount --bind "$0" "$0" && mount -o remount,ro,bind "$0" "$0" && '
-             '! touch "$0/w" 2>/dev/null && cd "$0" && exec "$@"')
-    return ["unshare", "--mount", "sh", "-c", probe, folder]
+    """The game's folder made read-only; the game starts only if a write there fails. Root ignores
+    write permissions: for root, a read-only bind mount of the folder onto itself in a mount
+    namespace of the game's own; for anyone else, the folder without write permission."""
+    probe = '! touch "$0/w" 2>/dev/null && cd "$0" && exec "$@"'
+    if os.getuid():
+        os.chmod(folder, 0o555)
+        atexit.register(os.chmod, folder, 0o755)  # so that the next run can empty WORK_DIR
+        return ["sh", "-c", probe, folder]
+    mount = 'mount --bind "$0" "$0" && mount -o remount,ro,bind "$0" "$0" && '
+    return ["unshare", "--mount", "sh", "-c", mount + probe, folder]
 
 
 # Scenario: (folder under WORK_DIR or a function of the scenario folder, exe name, files left out,

@@ -1,6 +1,7 @@
 # Message storms into the real main window, in process under Wine in a display.
 if(WIN32)
-  add_executable(storm_test storm_test.cpp winsupport.cpp invariants.cpp ${PROJECT_SOURCE_DIR}/ui/karvel.rc)
+  add_executable(storm_test storm_test.cpp winsupport.cpp invariants.cpp)
+  karvelResources(storm_test)
   target_link_libraries(storm_test PRIVATE karvel_ui karvel_warnings GTest::gtest_main)
   # The game's own calls of these pass through the storm's checking wrappers: drawing objects,
   # paints, the gravity timer, the seed of the pieces, the start of a new game, and sound (none played).

@@ -1,7 +1,8 @@
 # Start-up, the message loop and the window procedure, in-process under Wine in a display.
 if(WIN32)
   # Start-up loads menu 103 and icon 101 from the program's own resources.
-  add_executable(window_test window_test.cpp winsupport.cpp ${PROJECT_SOURCE_DIR}/ui/karvel.rc)
+  add_executable(window_test window_test.cpp winsupport.cpp)
+  karvelResources(window_test)
   target_link_libraries(window_test PRIVATE karvel_ui karvel_warnings GTest::gtest_main)
   gtest_discover_tests(window_test DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endif()
