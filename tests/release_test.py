@@ -89,7 +89,7 @@ def contents(zipPath, resDir):
         exe = archive.read(FOLDER + "Karvel.exe")
     text = notice.decode("utf-8")  # fails the test if it is not UTF-8
     check(b"\n" not in notice.replace(b"\r\n", b"") and b"\r" not in notice.replace(b"\r\n", b""), "line ends not CRLF")
-    for words in ["é", "Flèche", "wine Karvel.exe", "SmartScreen", "SHA-256", "Windows 7", VERSION, "même dossier"]:
+    for words in ["é", "Flèche", "wine Karvel.exe", "SmartScreen", "SHA-256", "Windows 7", VERSION, "même dossier", "Extraire tout"]:
         check(words in text, "LISEZMOI.txt does not say " + words)
     checkExe(exe)
 
