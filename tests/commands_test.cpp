@@ -27,6 +27,7 @@ void (*commandAct)(HWND dialog);
 // True when exactly one such dialog was worked.
 bool runCommand(int command, const char *title, void (*act)(HWND dialog)) {
     gravityDuringDialog = FALSE;
+    mainEnabled = TRUE;
     shown.clear();
     commandAct = act;
     startBoxWorker(title, [](HWND dialog) {

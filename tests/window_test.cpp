@@ -14,14 +14,8 @@
 #include <vector>
 
 unsigned lastSeed; // the last seed given to srand, start-up's included (window.cmake wraps it)
-
-extern "C" {
-void __real_srand(unsigned seed);
-void __wrap_srand(unsigned seed) {
-    lastSeed = seed;
-    __real_srand(seed);
-}
-}
+extern "C" void __real_srand(unsigned seed);
+extern "C" void __wrap_srand(unsigned seed) { __real_srand(lastSeed = seed); }
 
 namespace {
 
@@ -31,10 +25,11 @@ constexpr DWORD kSettleMs = 250; // after a change that goes through the window 
 void sendKey(WPARAM key) { SendMessageA(mainWindow(), WM_KEYDOWN, key, 0); }
 void sendTick() { SendMessageA(mainWindow(), WM_TIMER, 0, 0); }
 
-// The pause box's text, whether the gravity timer ran while it was open, whether the main window
-// took input then, and when it was closed. A key sent to the game while the box is open must change nothing.
+// The pause box's text and owner, whether the gravity timer ran while it was open, and when it was
+// closed. A key sent to the game while the box is open must change nothing.
 std::string pauseText;
-BOOL gravityDuringPause, mainEnabledDuringPause;
+HWND pauseOwner;
+BOOL gravityDuringPause;
 ULONGLONG pauseClosed;
 
 void closePauseBox(HWND box) {
@@ -42,7 +37,7 @@ void closePauseBox(HWND box) {
     GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
     pauseText = text;
     gravityDuringPause = KillTimer(mainWindow(), 0);
-    mainEnabledDuringPause = IsWindowEnabled(mainWindow());
+    pauseOwner = GetWindow(box, GW_OWNER);
     sendKey(VK_RIGHT);
     pauseClosed = GetTickCount64();
     click(box, IDOK);
@@ -223,7 +218,8 @@ TEST_F(MainWindow, PKeyPausesUntilTheBoxIsClosed) {
         ASSERT_EQ(boxWorker.worked, shift ? 2 : 1) << what << ": pause boxes";
         EXPECT_EQ(pauseText, "Le jeu est en pause...\nVeuillez cliquer sur OK pour reprendre la partie!") << what;
         EXPECT_FALSE(gravityDuringPause) << what << ": gravity timer while the box is open";
-        EXPECT_TRUE(mainEnabledDuringPause) << what << ": the main window is disabled while the box is open";
+        // No owner; the task-modal flag disables the thread's windows, the main one too, while the box is open.
+        EXPECT_EQ(pauseOwner, nullptr) << what << ": the box has an owner";
         EXPECT_EQ(changedFields(before, game, "textBuffer"), "inputBlocked 0->1 previousCells") << what;
 
         // After the box: a full repaint, keys held until the first tick, which comes a period later.
