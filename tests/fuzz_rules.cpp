@@ -38,9 +38,11 @@ Calls calls;
     abort();
 }
 
-// What newGame may write; dropStep writes these too.
+// The fields newGame may write, then those dropStep may write, then those of a side move or a turn.
 const std::string gameFields = "board pieceColumn pieceRow currentKind currentShape nextKind nextShape level "
-                               "tickInterval score lines linesBeforeLanding gameOver";
+                               "tickInterval score lines linesBeforeLanding gameOver",
+                  dropWrites = gameFields + " fullRepaint textBuffer",
+                  moveWrites = "pieceColumn currentShape textBuffer";
 
 // Fails when the record differs from before in a field the operation may not write.
 void checkWritten(const char *operation, const GameState &before, const std::string &writable) {
@@ -91,8 +93,7 @@ void runMove(const Move &move, int count) {
         move.operation();
         checkRecord(move.name, before);
         int repaints = 0, starts = 0, stops = 0, sounds = 0;
-        checkWritten(move.name, before, move.operation == dropStep ? gameFields + " fullRepaint textBuffer"
-                                                                   : "pieceColumn currentShape textBuffer");
+        checkWritten(move.name, before, move.operation == dropStep ? dropWrites : moveWrites);
         if (move.operation == dropStep) {
             // A landing always scores; each cleared row restarts the timer, the end of the game stops it.
             const int landed = game.score != before.score, cleared = game.lines - before.lines, ended = game.gameOver;

@@ -26,6 +26,15 @@ constexpr size_t listedBytes() {
 }
 static_assert(listedBytes() == sizeof(GameState), "a field of GameState is missing from kFields");
 
+// Whether the space-separated list holds the name as a word of its own.
+bool holds(const char *list, const char *name) {
+    const size_t length = strlen(name);
+    for (const char *at = strstr(list, name); at; at = strstr(at + 1, name))
+        if ((at == list || at[-1] == ' ') && (at[length] == ' ' || at[length] == '\0'))
+            return true;
+    return false;
+}
+
 } // namespace
 
 PieceShape turned(PieceShape shape, int turns) {
@@ -39,20 +48,15 @@ PieceShape turned(PieceShape shape, int turns) {
 }
 
 std::string changedFields(const GameState &before, const GameState &after, const char *ignored) {
-    const std::string skipped = " " + std::string(ignored) + " ";
     const char *from = reinterpret_cast<const char *>(&before), *to = reinterpret_cast<const char *>(&after);
     std::string changes;
     for (const Field &f : kFields) {
-        if (memcmp(from + f.offset, to + f.offset, f.size) == 0 ||
-            skipped.find(" " + std::string(f.name) + " ") != std::string::npos)
+        if (memcmp(from + f.offset, to + f.offset, f.size) == 0 || holds(ignored, f.name))
             continue;
         changes += " " + std::string(f.name);
-        if (f.size == sizeof(int)) { // a number: both values
-            int a, b;
-            memcpy(&a, from + f.offset, sizeof a);
-            memcpy(&b, to + f.offset, sizeof b);
-            changes += " " + std::to_string(a) + "->" + std::to_string(b);
-        }
+        if (f.size == sizeof(int)) // a number: both values
+            changes += " " + std::to_string(*reinterpret_cast<const int *>(from + f.offset)) + "->" +
+                       std::to_string(*reinterpret_cast<const int *>(to + f.offset));
     }
     return changes.empty() ? changes : changes.substr(1);
 }
