@@ -1,6 +1,4 @@
 // The resources of the built Karvel.exe, read back from the file through the platform's loaders.
-#include "ui/resource.h"
-
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -48,7 +46,7 @@ std::string describeMenu(HMENU menu) {
 }
 
 TEST_F(BuiltResources, MenuHasTheGameAndHelpDropDowns) {
-    std::string menuTemplate = resource(RT_MENU, IDR_MAINMENU);
+    std::string menuTemplate = resource(RT_MENU, 103);
     ASSERT_FALSE(menuTemplate.empty()) << "no menu 103";
     HMENU menu = LoadMenuIndirectA(menuTemplate.data());
     EXPECT_EQ(describeMenu(menu), "\">   Jeu      <\" { \"Nouveau jeu...\" 40007 \"Options\" 40008 ---- "
@@ -102,29 +100,29 @@ const DWORD kChild = WS_CHILD | WS_VISIBLE, kDefault = kChild | BS_DEFPUSHBUTTON
 // Each control: id, class, text, style, extended style, x, y, width, height.
 struct DialogExpected { int resource; const char *title; int width, height; std::vector<Control> controls; };
 const DialogExpected dialogs[] = {
-    {IDD_ABOUT, "A propos de KARVEL V1.2", 189, 102, {
+    {104, "A propos de KARVEL V1.2", 189, 102, {
         {IDOK, kButton, "OK", kDefault, 0, 126, 72, 57, 23},
         {-1, kStatic, "#102", kChild | SS_ICON, 0, 7, 7, 20, 20},
         {-1, kStatic, "KARVEL V1.2\n\nProgramme par l'equipe Karvel.\nUtilisez les fleches pour jouer 'P' pour "
                       "mettre en pause.\n\nDessins et sons : atelier Karvel.", kLabel, 0, 38, 7, 145, 62},
         {-1, kStatic, "Idee : un grand classique des blocs qui tombent.", kLabel, 0, 7, 74, 115, 21},
     }},
-    {IDD_NEWGAME, "Nouveau Jeu", 186, 69, {
+    {107, "Nouveau Jeu", 186, 69, {
         {IDOK, kButton, "Comencer", kDefault, 0, 114, 7, 65, 29},
         {IDCANCEL, kButton, "Annuler", kChild | BS_PUSHBUTTON | WS_TABSTOP, 0, 140, 45, 39, 14},
-        {IDC_LEVEL, kComboBox, "", kChild | CBS_DROPDOWN | CBS_SORT | WS_VSCROLL | WS_TABSTOP, 0, 58, 41, 27, 80},
+        {1002, kComboBox, "", kChild | CBS_DROPDOWN | CBS_SORT | WS_VSCROLL | WS_TABSTOP, 0, 58, 41, 27, 80},
         {-1, kButton, "Niveau:", kGroup, 0, 7, 7, 102, 54},
         {-1, kStatic, "Veuillez selectionner votre niveau de depart.", kLabel, 0, 13, 16, 91, 19},
         {-1, kStatic, "Niveau:", kLabel, WS_EX_RIGHT, 11, 42, 46, 11},
     }},
-    {IDD_OPTIONS, "Options de Karvel  1.2", 165, 106, {
+    {109, "Options de Karvel  1.2", 165, 106, {
         {IDOK, kButton, "OK", kDefault, 0, 123, 7, 32, 92},
         {-1, kButton, "Quels sons activer?", kGroup, 0, 7, 7, 110, 92},
-        {IDC_LINE_CLEAR_SOUND, kButton, "Disparision des lignes.", kCheck, 0, 15, 20, 86, 10},
-        {IDC_ROTATE_SOUND, kButton, "Rotation de la piece.", kCheck, 0, 15, 35, 82, 10},
-        {IDC_MOVE_SOUND, kButton, "Deplacement de la piece.", kCheck, 0, 15, 50, 96, 10},
-        {IDC_LAND_SOUND, kButton, "Atterissage de la piece.", kCheck, 0, 15, 65, 91, 10},
-        {IDC_GAME_OVER_SOUND, kButton, "Fin de jeu.", kCheck, 0, 15, 80, 50, 10},
+        {1008, kButton, "Disparision des lignes.", kCheck, 0, 15, 20, 86, 10},
+        {1009, kButton, "Rotation de la piece.", kCheck, 0, 15, 35, 82, 10},
+        {1010, kButton, "Deplacement de la piece.", kCheck, 0, 15, 50, 96, 10},
+        {1011, kButton, "Atterissage de la piece.", kCheck, 0, 15, 65, 91, 10},
+        {1012, kButton, "Fin de jeu.", kCheck, 0, 15, 80, 50, 10},
     }},
 };
 
@@ -168,9 +166,9 @@ TEST_F(BuiltResources, DialogTemplatesMatchTheirTables) {
 TEST_F(BuiltResources, IconsAreOne32By32ImageEach) {
     // The group's header and entry, then the image's own header.
     const struct { int group; const char *expected; } icons[] = {
-        {IDI_KARVEL, "type 1, 1 image: 32x32 0 colours 24 bits; image 32x64 24 bits"},
-        {IDI_KARVEL_ABOUT, "type 1, 1 image: 32x32 0 colours 24 bits; image 32x64 24 bits"},
-        {IDI_NOTES, "type 1, 1 image: 32x32 16 colours 4 bits; image 32x64 4 bits"},
+        {101, "type 1, 1 image: 32x32 0 colours 24 bits; image 32x64 24 bits"},
+        {102, "type 1, 1 image: 32x32 0 colours 24 bits; image 32x64 24 bits"},
+        {108, "type 1, 1 image: 32x32 16 colours 4 bits; image 32x64 4 bits"},
     };
     for (int i = 0; i < 3; ++i) {
         Reader group = {resource(RT_GROUP_ICON, icons[i].group), 2}, image = {"", 4};

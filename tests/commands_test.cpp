@@ -2,17 +2,23 @@
 #include "winsupport.h"
 
 #include "rules/frontend.h"
-#include "ui/resource.h"
 #include "ui/ui.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
 
+// The command numbers, and the controls: the level box and the five sound boxes in dialog order.
+enum { NewGame = 40007, About = 40005, Options = 40008, LevelBox = 1002, LineClearBox = 1008, RotateBox, MoveBox,
+       LandBox, GameOverBox };
+
 BOOL gravityDuringDialog; // KillTimer found the gravity timer while the dialog was open
+BOOL mainEnabled;         // the main window took input while the dialog was open
 std::string shown;        // what act read from the dialog's controls
 
 void (*commandAct)(HWND dialog);
@@ -21,16 +27,19 @@ void (*commandAct)(HWND dialog);
 // True when exactly one such dialog was worked.
 bool runCommand(int command, const char *title, void (*act)(HWND dialog)) {
     gravityDuringDialog = FALSE;
+    mainEnabled = TRUE;
     shown.clear();
     commandAct = act;
     startBoxWorker(title, [](HWND dialog) {
         gravityDuringDialog = KillTimer(mainWindow(), 0);
+        mainEnabled = IsWindowEnabled(mainWindow());
         game.fullRepaint = 0; // whatever paints left there, only the command may set it from now on
         commandAct(dialog);
     });
     SendMessageA(mainWindow(), WM_COMMAND, MAKEWPARAM(command, 0), 0);
     stopBoxWorker();
     EXPECT_FALSE(gravityDuringDialog) << "gravity timer while the dialog is open";
+    EXPECT_TRUE(mainEnabled) << "the main window is disabled while the dialog is open";
     return boxWorker.worked == 1 && boxWorker.stuck == 0;
 }
 
@@ -41,12 +50,13 @@ void expectTickAfter(int intervalMs) {
         << "first tick after " << waited << " ms, expected " << intervalMs;
 }
 
-// A game under way at that level, its gravity timer running.
-void setGameInProgress(int level, int inputBlocked) {
+// A game under way at that level, with landed cells and cleared rows, its gravity timer running.
+void setGameInProgress(int level) {
     newGame(level);
+    game.board[19][0] = game.board[18][0] = 3;
     game.score = 4321;
-    game.inputBlocked = inputBlocked;
-    game.fullRepaint = 0;
+    game.lines = game.linesBeforeLanding = 12;
+    game.inputBlocked = game.fullRepaint = 0;
     startGravityTimer();
 }
 
@@ -68,7 +78,7 @@ struct NewGameCase {
 } const *newGameCase;
 
 void workNewGame(HWND dialog) {
-    HWND box = GetDlgItem(dialog, IDC_LEVEL), edit = FindWindowExA(box, nullptr, "Edit", nullptr);
+    HWND box = GetDlgItem(dialog, LevelBox), edit = FindWindowExA(box, nullptr, "Edit", nullptr);
     // As it opens: the ten levels in list order, the box's width and the level it shows.
     char text[16];
     for (int i = 0; i < int(SendMessageA(box, CB_GETCOUNT, 0, 0)); ++i) {
@@ -91,7 +101,7 @@ void workNewGame(HWND dialog) {
         PostMessageA(edit, WM_KEYDOWN, VK_ESCAPE, 1);
 }
 
-// The game before each showing is at level 9, 100 ms ticks, with input blocked as after a pause.
+// The game before each showing is over at level 9, 100 ms ticks, with landed cells and cleared rows.
 TEST_F(Commands, NewGameStartsTheChosenLevelOrLeavesTheGameAsItWas) {
     const NewGameCase cases[] = {
         // name                              select typed close     level interval
@@ -105,19 +115,26 @@ TEST_F(Commands, NewGameStartsTheChosenLevelOrLeavesTheGameAsItWas) {
     for (const NewGameCase &c : cases) {
         SCOPED_TRACE(c.name);
         newGameCase = &c;
-        setGameInProgress(9, 1);
+        setGameInProgress(9);
+        game.gameOver = 1;
         GameState expected = game;
         expected.fullRepaint = 1;
-        ASSERT_TRUE(runCommand(IDM_NEWGAME, "Nouveau Jeu", workNewGame));
-        EXPECT_EQ(shown, " 1| 2| 3| 4| 5| 6| 7| 8| 9|10|60 wide, showing ' 1'");
-        if (c.level >= 0) { // a new game, inputBlocked left as it was
-            expected = game;
+        srand(5);
+        if (c.level >= 0) { // a new game: the well empty above the floor, the next piece dealt first
+            std::memset(expected.board, 0, sizeof expected.board[0] * 20);
+            expected.nextKind = rand() % 7 + 1;
+            expected.currentKind = rand() % 7 + 1;
+            expected.currentShape = shapeOfKind(expected.currentKind);
+            expected.nextShape = shapeOfKind(expected.nextKind);
+            expected.pieceColumn = 6;
+            expected.pieceRow = expected.score = expected.lines = expected.linesBeforeLanding = expected.gameOver = 0;
             expected.level = c.level;
             expected.tickInterval = c.interval;
-            expected.score = 0;
-            expected.inputBlocked = expected.fullRepaint = 1;
+            srand(5);
         }
-        EXPECT_EQ(gameChanges(expected), "");
+        ASSERT_TRUE(runCommand(NewGame, "Nouveau Jeu", workNewGame));
+        EXPECT_EQ(shown, " 1| 2| 3| 4| 5| 6| 7| 8| 9|10|60 wide, showing ' 1'");
+        EXPECT_EQ(changedFields(expected, game, "textBuffer"), "");
         EXPECT_TRUE(wholeClientInvalid()) << "the whole window is to repaint";
         expectTickAfter(c.interval);
     }
@@ -132,7 +149,7 @@ struct HoldingCase {
     const char *boxes, *after; // as the dialog opened -> as it was closed; the switches afterwards
 } const *holdingCase;
 
-const int soundBoxes[] = {IDC_LINE_CLEAR_SOUND, IDC_ROTATE_SOUND, IDC_MOVE_SOUND, IDC_LAND_SOUND, IDC_GAME_OVER_SOUND};
+const int soundBoxes[] = {LineClearBox, RotateBox, MoveBox, LandBox, GameOverBox};
 
 // The switches of those boxes, in the same order, from five digits.
 void setSounds(GameState &state, const char *digits) {
@@ -152,24 +169,24 @@ void workHoldingDialog(HWND dialog) {
     if (holdingCase->close)
         click(dialog, IDOK);
     else
-        PostMessageA(GetDlgItem(dialog, IDC_MOVE_SOUND), WM_KEYDOWN, VK_ESCAPE, 1);
+        PostMessageA(GetDlgItem(dialog, MoveBox), WM_KEYDOWN, VK_ESCAPE, 1);
 }
 
 // The game runs at level 10, 50 ms ticks; keys stay ignored until the next tick.
 TEST_F(Commands, AboutAndOptionsHoldTheTicksUntilClosed) {
     const HoldingCase cases[] = {
-        // name                      command      over sounds   toggled              close boxes             after
-        {"About",                    IDM_ABOUT,   0,   "11111", 0,                   IDOK, "00000 -> 00000", "11111"},
-        {"About after a game over",  IDM_ABOUT,   1,   nullptr, 0,                   IDOK, "00000 -> 00000", "11111"},
-        {"Deplacement unchecked, OK", IDM_OPTIONS, 0,  nullptr, IDC_MOVE_SOUND,      IDOK, "11111 -> 11011", "11011"},
-        {"reopened, Rotation",       IDM_OPTIONS, 0,   nullptr, IDC_ROTATE_SOUND,    IDOK, "11011 -> 10011", "10011"},
-        {"reopened, Fin de jeu",     IDM_OPTIONS, 0,   nullptr, IDC_GAME_OVER_SOUND, IDOK, "10011 -> 10010", "10010"},
-        {"each box toggled, Esc",    IDM_OPTIONS, 0,   "10101", -1,                  0,    "10101 -> 01010", "10101"},
+        // name                       command  over sounds   toggled      close boxes             after
+        {"About",                     About,   0,   "11111", 0,           IDOK, "00000 -> 00000", "11111"},
+        {"About after a game over",   About,   1,   nullptr, 0,           IDOK, "00000 -> 00000", "11111"},
+        {"Deplacement unchecked, OK", Options, 0,   nullptr, MoveBox,     IDOK, "11111 -> 11011", "11011"},
+        {"reopened, Rotation",        Options, 0,   nullptr, RotateBox,   IDOK, "11011 -> 10011", "10011"},
+        {"reopened, Fin de jeu",      Options, 0,   nullptr, GameOverBox, IDOK, "10011 -> 10010", "10010"},
+        {"each box toggled, Esc",     Options, 0,   "10101", -1,          0,    "10101 -> 01010", "10101"},
     };
     for (const HoldingCase &c : cases) {
         SCOPED_TRACE(c.name);
         holdingCase = &c;
-        setGameInProgress(10, 0);
+        setGameInProgress(10);
         game.gameOver = c.gameOver;
         if (c.gameOver) // as the game over leaves it
             stopGravityTimer();
@@ -178,14 +195,14 @@ TEST_F(Commands, AboutAndOptionsHoldTheTicksUntilClosed) {
         GameState expected = game;
         expected.inputBlocked = 1;
         setSounds(expected, c.after);
-        ASSERT_TRUE(runCommand(c.command, c.command == IDM_ABOUT ? "A propos de KARVEL V1.2" : "Options de Karvel  1.2",
+        ASSERT_TRUE(runCommand(c.command, c.command == About ? "A propos de KARVEL V1.2" : "Options de Karvel  1.2",
                                workHoldingDialog));
         EXPECT_EQ(shown, c.boxes);
-        EXPECT_EQ(gameChanges(expected), "");
+        EXPECT_EQ(changedFields(expected, game, "textBuffer"), "");
         expectTickAfter(50);
         expected.inputBlocked = 0;
         if (c.gameOver) {
-            EXPECT_EQ(gameChanges(expected), "") << "the tick after a game over moves nothing";
+            EXPECT_EQ(changedFields(expected, game, "textBuffer"), "") << "the tick after a game over moves nothing";
         }
     }
 }

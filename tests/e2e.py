@@ -65,9 +65,11 @@ def main():
             fail("after restore: expected the landed piece and the falling one, saw %s"
                  % sorted(restored.occupiedCells()))
 
+        # "Quitter...", the third item of the Jeu menu, ends the game with exit code 0.
         xdotool("windowactivate", "--sync", window)
-        xdotool("key", "alt+F4")
-        game.wait(timeout=20)
+        xdotool("key", "--delay", "60", "F10", "Down", "Down", "Down", "Return")
+        if game.wait(timeout=20) != 0:
+            fail("Quitter...: exit code %d, expected 0" % game.returncode)
     finally:
         if game.poll() is None:
             game.kill()

@@ -1,7 +1,7 @@
 // Tests of the paint: exact pixels in memory bitmaps, the drawing objects it uses, and a real window.
 #include "ui.h"
 
-#include "rules/game.h"
+#include "invariants.h"
 
 #include <gtest/gtest.h>
 
@@ -165,14 +165,6 @@ void startGame(int level, PieceKind current, PieceKind next) {
     std::fill_n(game.textBuffer, sizeof game.textBuffer - 1, 'x'); // stale scratch must not matter
 }
 
-void turnPiece() {
-    for (int i = 0; i < kPieceCells; ++i) {
-        int dx = game.currentShape.dx[i];
-        game.currentShape.dx[i] = game.currentShape.dy[i];
-        game.currentShape.dy[i] = -dx;
-    }
-}
-
 void recordPreviousCells() {
     for (int i = 0; i < kPieceCells; ++i) {
         game.previousCells.column[i] = game.pieceColumn + game.currentShape.dx[i];
@@ -209,7 +201,7 @@ TEST(FullRepaint, EverySceneMatchesTheExpectedPicture) {
             for (int c = 0; c < kColumns; ++c)
                 game.board[r][c] = c - 2;
         if (s.turned)
-            turnPiece();
+            game.currentShape = turned(game.currentShape);
         game.score = s.score;
         game.lines = s.lines;
         game.gameOver = s.gameOver;
@@ -263,7 +255,7 @@ const Move moves[] = {
     {"left", [] { game.pieceColumn -= 1; }, false},
     {"right, beside landed cells", [] { game.pieceColumn += 1; }, false},
     {"one row down", [] { game.pieceRow += 1; }, false},
-    {"turn", [] { turnPiece(); }, false},
+    {"turn", [] { game.currentShape = turned(game.currentShape); }, false},
     {"refused: the piece stays", [] {}, true},
     {"panel, preview and board changed: not shown",
      [] {
@@ -365,7 +357,7 @@ TEST(DrawingObjects, ThousandPaintsDeleteEveryObjectAfterRestoringTheDisplacedOn
         game.pieceColumn = 2 + paint % 8;
         game.pieceRow = 1 + paint % 17;
         if (paint % 3 == 0)
-            turnPiece();
+            game.currentShape = turned(game.currentShape);
         game.gameOver = paint / 4 % 2;
         game.fullRepaint = full ? 1 : 0;
         objectLog = {true, canvas.dc, {}, {}, ""};

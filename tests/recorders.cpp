@@ -37,13 +37,3 @@ std::string cellsText(const PieceShape &shape, int column, int row) {
         text += "(" + std::to_string(column + shape.dx[i]) + "," + std::to_string(row + shape.dy[i]) + ")";
     return text;
 }
-
-PieceShape turned(PieceShape shape, int turns) {
-    for (int t = 0; t < turns; ++t)
-        for (int i = 0; i < kPieceCells; ++i) {
-            int dx = shape.dx[i];
-            shape.dx[i] = shape.dy[i];
-            shape.dy[i] = -dx;
-        }
-    return shape;
-}

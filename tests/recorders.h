@@ -1,7 +1,7 @@
 // Recording front-end services and playEffect for the rules tests, a fresh game per test, piece helpers.
 #pragma once
 
-#include "rules/game.h"
+#include "invariants.h"
 
 #include <string>
 #include <vector>
@@ -22,6 +22,3 @@ void resetGame();
 
 // "(column,row)" of cells 0..3 of the shape with its pivot at (column, row): at (0, 0) its offsets.
 std::string cellsText(const PieceShape &shape, int column = 0, int row = 0);
-
-// The shape after the given number of quarter turns, (dx, dy) -> (dy, -dx) each.
-PieceShape turned(PieceShape shape, int turns);

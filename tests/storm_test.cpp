@@ -3,7 +3,6 @@
 #include "invariants.h"
 #include "winsupport.h"
 
-#include "ui/resource.h"
 #include "ui/ui.h"
 
 #include <gtest/gtest.h>
@@ -52,7 +51,7 @@ const struct { const char *name; bool accepts, innermostOnly, newGameOnly; } way
     {"close box",  false,  false,    false},
 };
 
-const int soundBoxes[] = {IDC_LINE_CLEAR_SOUND, IDC_ROTATE_SOUND, IDC_MOVE_SOUND, IDC_LAND_SOUND, IDC_GAME_OVER_SOUND};
+const int soundBoxes[] = {1008, 1009, 1010, 1011, 1012}; // in dialog order, as the switches below
 int *const soundSwitches[] = {&game.lineClearSound, &game.rotateSound, &game.moveSound, &game.landSound,
                               &game.gameOverSound};
 
@@ -238,7 +237,7 @@ void closeBox(Box &box, bool innermost) {
 // A level chosen or typed in the New-game dialog, a check box clicked in the Options dialog.
 void workBox(Box &box) {
     int kind = boxKind(box.window);
-    HWND levels = GetDlgItem(box.window, IDC_LEVEL);
+    HWND levels = GetDlgItem(box.window, 1002); // the level box
     if (kind == NewGameBox && below(3) == 0) {
         SendMessageA(FindWindowExA(levels, nullptr, "Edit", nullptr), WM_CHAR, WPARAM('0' + below(10)), 1);
         box.level = 0;
@@ -302,7 +301,7 @@ void closeOtherBox() {
 
 void otherCommand() {
     int command = int(below(0x10000));
-    bool known = command == IDM_QUIT || command == IDM_ABOUT || command == IDM_NEWGAME || command == IDM_OPTIONS;
+    bool known = command == 40003 || command == 40005 || command == 40007 || command == 40008; // the menu's
     sendCommand(known ? 0 : command);
 }
 
@@ -331,10 +330,10 @@ const Action actions[] = {
     {"P",                 10,   10,   15, true,  false, [] { sendKey('P'); }},
     {"other key",         40,   20,    0, false, false, otherKey},
     {"tick",             120,   40,    0, false, false, [] { deliver(WM_TIMER, 0); }},
-    {"Nouveau jeu...",     4,  150,    8, true,  false, [] { sendCommand(IDM_NEWGAME); }},
-    {"Options",            4,    4,    8, true,  false, [] { sendCommand(IDM_OPTIONS); }},
-    {"A propos ...",       4,    4,    8, true,  false, [] { sendCommand(IDM_ABOUT); }},
-    {"Quitter...",         4,    4,    0, false, false, [] { storm.quits += 1; sendCommand(IDM_QUIT); }},
+    {"Nouveau jeu...",     4,  150,    8, true,  false, [] { sendCommand(40007); }},
+    {"Options",            4,    4,    8, true,  false, [] { sendCommand(40008); }},
+    {"A propos ...",       4,    4,    8, true,  false, [] { sendCommand(40005); }},
+    {"Quitter...",         4,    4,    0, false, false, [] { storm.quits += 1; sendCommand(40003); }},
     {"other command",     10,   10,    0, false, false, otherCommand},
     {"minimise",           1,    1,    0, false, false, [] { minimiseOrRestore(SC_MINIMIZE); }},
     {"restore",            2,    2,    0, false, false, [] { minimiseOrRestore(SC_RESTORE); }},

@@ -1,4 +1,4 @@
-// Pumping, modal boxes worked from a thread timer, picture checks and record comparison for the front-end tests.
+// Pumping, modal boxes worked from a thread timer and picture checks for the front-end tests.
 #include "winsupport.h"
 
 #include "ui/ui.h"
@@ -128,29 +128,4 @@ std::string staleness(HWND window) {
                       "expected %06x", wrong, long(first) % client.right, long(first) / client.right, shown[first],
                       full[first]);
     return text;
-}
-
-std::string gameChanges(const GameState &before, const GameState &after) {
-#define FIELD(name) {#name, &GameState::name}
-    static const struct { const char *name; int GameState::*field; } numbers[] = {
-        FIELD(pieceColumn), FIELD(pieceRow), FIELD(currentKind), FIELD(nextKind), FIELD(level), FIELD(tickInterval),
-        FIELD(score), FIELD(lines), FIELD(linesBeforeLanding), FIELD(gameOver), FIELD(inputBlocked),
-        FIELD(fullRepaint), FIELD(lineClearSound), FIELD(rotateSound), FIELD(moveSound), FIELD(landSound),
-        FIELD(gameOverSound),
-    };
-#undef FIELD
-#define SAME(block) (std::memcmp(&before.block, &after.block, sizeof before.block) == 0)
-    const struct { const char *name; bool same; } blocks[] = {
-        {"board", SAME(board)}, {"currentShape", SAME(currentShape)}, {"nextShape", SAME(nextShape)},
-        {"previousCells", SAME(previousCells)},
-    };
-#undef SAME
-    std::string changes;
-    for (const auto &n : numbers)
-        if (before.*n.field != after.*n.field)
-            changes += std::string(" ") + n.name + " " + std::to_string(before.*n.field) + "->" +
-                       std::to_string(after.*n.field);
-    for (const auto &b : blocks)
-        changes += b.same ? "" : std::string(" ") + b.name;
-    return changes.empty() ? changes : changes.substr(1);
 }

@@ -1,7 +1,7 @@
-// Support for the in-process tests of the Windows front end: pumping, modal boxes, pictures, game records.
+// Support for the in-process tests of the Windows front end: pumping, modal boxes, pictures.
 #pragma once
 
-#include "rules/game.h"
+#include "invariants.h"
 
 #include <windows.h>
 
@@ -37,6 +37,3 @@ bool wholeClientInvalid();
 // "" when the client area shows exactly what a full repaint of the present state draws;
 // otherwise how many pixels differ and the first of them, got vs expected.
 std::string staleness(HWND window);
-
-// The fields that differ from before to after, as "level 9->1 board" (the paint's scratch text aside).
-std::string gameChanges(const GameState &before, const GameState &after = game);
