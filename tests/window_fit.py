@@ -2,29 +2,37 @@
 """The whole picture on every player's screen: the staged Karvel.exe under Wine at several DPIs,
 with a taller menu bar and on small screens, each in an Xvfb of its own with no window manager
 (as on Windows, nothing moves a window back on screen). A probe program run beside the game
-reports the window, its client area and the work area; a screenshot shows the picture whole.
-    window_fit.py KARVEL_EXE PROBE_EXE WORK_DIR      (WINEPREFIX: a prepared prefix, copied)"""
+reports the window, its menu bar and its client area; a screenshot shows the picture whole.
+    window_fit.py KARVEL_EXE PROBE_EXE WORK_DIR      (WINEPREFIX: a prepared prefix, left as it is)"""
+import ctypes
 import os
+import re
 import shutil
+import signal
 import subprocess
 import sys
 import time
 
-from winplay import Client, Shot, checkWholePicture, fail
+from winplay import Client, Shot, checkWholePicture, fail, freshFolder, waitFor
 
+CASES = [  # DPI, menu bar height in negative twips (None: the standard one), screen; then what the
+    # player gets: menu bar height, window left, top, width, height, client width, height
+    (96, None, "1024x768", 19, (600, 300, 330, 375), (322, 329)),  # as created: nothing moves
+    (120, None, "1024x768", 24, (600, 300, 330, 378), (322, 322)),
+    (144, None, "1024x768", 28, (600, 300, 330, 388), (320, 322)),
+    (192, None, "1024x768", 37, (600, 300, 330, 406), (320, 322)),
+    (96, "-600", "1024x768", 41, (600, 300, 330, 390), (322, 322)),  # 40-pixel items and the bar's lower line
+    (96, None, "800x600", 19, (470, 225, 330, 375), (322, 329)),
+    (96, None, "1024x600", 19, (600, 225, 330, 375), (322, 329)),
+    (144, None, "1024x600", 28, (600, 212, 330, 388), (320, 322)),
+    (96, None, "320x240", 19, (0, 0, 330, 252), (322, 206)),  # smaller than the picture: at the corner, cut
+]
 PICTURE = (320, 322)  # "OVER" ends at column 319, the well's frame at row 321
 
-CASES = [  # DPI, menu bar height in negative twips (None: the standard one), screen
-    (96, None, "1024x768"),
-    (120, None, "1024x768"),
-    (144, None, "1024x768"),
-    (192, None, "1024x768"),
-    (96, "-600", "1024x768"),
-    (96, None, "800x600"),
-    (96, None, "1024x600"),
-    (144, None, "1024x600"),
-    (96, None, "320x240"),  # too small for the picture: the window's top-left corner at the screen's
-]
+
+def endsWithUs(sig):
+    """PR_SET_PDEATHSIG: the child gets SIG when this script ends, even killed."""
+    return lambda: ctypes.CDLL(None).prctl(1, sig)
 
 
 def configure(work, dpi, menu):
@@ -36,93 +44,81 @@ def configure(work, dpi, menu):
                 "\"LogPixels\"=dword:%08x\n\n[HKEY_CURRENT_USER\\Control Panel\\Desktop\\WindowMetrics]\n"
                 "\"MenuHeight\"=%s\n" % (dpi, dpi, '"%s"' % menu if menu else "-"))
     subprocess.run(["wine", "regedit", "/S", reg], check=True)
-    subprocess.run(["wineserver", "-k"])  # saves the registry
-    subprocess.run(["wineserver", "-w"])
+    stopWine()
 
 
-def measure(exe, probe, work, case):
+def stopWine():
+    """Ends every process of the case's prefix and its server, which saves the registry."""
+    if os.path.isdir(os.environ["WINEPREFIX"]):
+        subprocess.run(["wineserver", "-k"])
+        subprocess.run(["wineserver", "-w"])
+
+
+def measure(exe, probe, work, screen, case):
     """Starts the game on a screen of its own; returns the probe's figures by name, and a screenshot."""
     display, shown = 150, os.environ["DISPLAY"]
     while os.path.exists("/tmp/.X%d-lock" % display) or os.path.exists("/tmp/.X11-unix/X%d" % display):
         display += 1
     os.environ["DISPLAY"] = ":%d" % display
-    xvfb = subprocess.Popen(["Xvfb", os.environ["DISPLAY"], "-screen", "0", case[2] + "x24", "-nolisten", "tcp"],
-                            stderr=subprocess.DEVNULL)
+    xvfb = subprocess.Popen(["Xvfb", os.environ["DISPLAY"], "-screen", "0", screen + "x24", "-nolisten", "tcp"],
+                            stderr=subprocess.DEVNULL, preexec_fn=endsWithUs(signal.SIGTERM))  # removing its lock
     try:
-        for _ in range(50):
-            if os.path.exists("/tmp/.X11-unix/X%d" % display):
-                break
-            time.sleep(0.1)
-        game = subprocess.Popen(["wine", exe])
+        waitFor("the display", lambda: os.path.exists("/tmp/.X11-unix/X%d" % display), seconds=5)
+        subprocess.Popen(["wine", exe], preexec_fn=endsWithUs(signal.SIGKILL))
         # Into a file: Wine's services, started with the game, may hold a pipe open for ever.
         with open(os.path.join(work, "probe.txt"), "w+") as f:
-            subprocess.run(["wine", probe], stdout=f, timeout=60)
+            subprocess.run(["wine", probe], stdout=f, timeout=60, preexec_fn=endsWithUs(signal.SIGKILL))
             f.seek(0)
-            words = f.read().split()
-        shot = Shot(work, "%d-dpi-%s-%s" % case)
-        subprocess.run(["wineserver", "-k"])
-        game.wait(timeout=20)
-    finally:
-        xvfb.kill()
+            text = f.read()
+        shot = Shot(work, case.replace(", ", "-").replace(" ", "-"))
+    finally:  # on a timeout or a failure too: the game, the probe and their server
+        stopWine()
+        xvfb.terminate()
         xvfb.wait()
         os.environ["DISPLAY"] = shown
-    figures = {}  # "dpi 96 menu 19 window 600 300 930 675 ..." by name
-    for word in words:
-        if word.lstrip("-").isdigit():
-            figures[name].append(int(word))
-        else:
-            name = word
-            figures[name] = []
-    if sorted(figures) != ["at", "client", "dpi", "menu", "window", "work"]:
-        fail("the probe saw no game window: %s" % words)
+    # "dpi 96 bar 19 window 600 300 330 375 ..." by name
+    figures = {name: [int(n) for n in numbers.split()] for name, numbers in re.findall(r"([a-z]+)((?: -?\d+)+)", text)}
+    if sorted(figures) != ["at", "bar", "client", "dpi", "window"]:
+        fail("the probe saw no game window: %s" % text)
     return figures, shot
 
 
 def main():
     exe, probe, work = [os.path.abspath(a) for a in sys.argv[1:4]]
-    prefix = os.path.join(work, "prefix")
-    if os.path.isdir(prefix):  # the server of an interrupted run would go on writing into it
-        subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=prefix))
-    shutil.rmtree(work, ignore_errors=True)
-    os.makedirs(work)
-    # A copy of the tests' prefix: DPI and metrics changed here never reach the other tests.
-    subprocess.run(["cp", "-a", os.environ["WINEPREFIX"], prefix], check=True)
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("FAIL: stopped"))  # the cleanup below runs
+    shared, prefix = os.environ["WINEPREFIX"], os.path.join(work, "prefix")
     os.environ["WINEPREFIX"] = prefix
-    failures = []
-    for dpi, menu, screen in CASES:
-        configure(work, dpi, menu)
-        got, shot = measure(exe, probe, work, (dpi, menu or "menu", screen))
-        left, top, right, bottom = got["window"]
-        wl, wt, wr, wb = got["work"]
-        client, origin = tuple(got["client"]), got["at"]
-        size = (right - left, bottom - top)
-        case = "%d DPI, menu %s, screen %s" % (dpi, menu or "standard", screen)
-        print("%s: menu bar %d, window (%d, %d) %dx%d, client %dx%d at (%d, %d), work area %s"
-              % ((case, got["menu"][0], left, top) + size + client + tuple(origin) + (got["work"],)))
-        problems = []
-        if got["dpi"] != [dpi]:
-            problems.append("the prefix's DPI is %s" % got["dpi"])
-        if size[0] <= wr - wl and size[1] <= wb - wt:
-            if client[0] < PICTURE[0] or client[1] < PICTURE[1]:
-                problems.append("the client area %dx%d does not hold the %dx%d picture" % (client + PICTURE))
-            # Grown only by the shortfall: each side is either as created or just holds the picture.
-            if (size[0] != 330 and client[0] != PICTURE[0]) or (size[1] != 375 and client[1] != PICTURE[1]):
-                problems.append("grown by more than the shortfall")
-            if not (wl <= left and wt <= top and right <= wr and bottom <= wb):
-                problems.append("the window sticks out of the work area")
-            elif (left, top) != (max(wl, min(600, wr - size[0])), max(wt, min(300, wb - size[1]))):
-                problems.append("moved further than needed from (600, 300)")
-        elif (left, top) != (wl, wt):  # a screen too small for the picture
-            problems.append("too large for the work area, yet not at its top-left corner")
-        if (dpi, menu, screen) == (96, None, "1024x768") and (left, top, size) != (600, 300, (330, 375)):
-            problems.append("standard metrics on a large screen: not 330x375 at (600, 300)")
-        if not problems and size[0] <= wr - wl and size[1] <= wb - wt:
-            checkWholePicture(Client(shot, origin), case)  # exits on a missing pixel
-        failures += ["%s: %s" % (case, p) for p in problems]
-    for f in failures:
-        print("FAIL:", f)
-    subprocess.run(["wineserver", "-w"])
-    shutil.rmtree(prefix, ignore_errors=True)
+    stopWine()  # the server of a killed run would go on writing into the folder
+    freshFolder(work)
+    # One prefix for every case, with DPI and metrics that never reach the other tests: Wine's
+    # files linked to the tests' prefix, which nothing here writes, and the registry copied.
+    subprocess.run(["cp", "-al", shared, prefix], check=True)
+    for name in ("system.reg", "user.reg", "userdef.reg"):  # the server rewrites them in place
+        os.remove(os.path.join(prefix, name))
+        shutil.copy2(os.path.join(shared, name), prefix)
+    linked, failures = time.time(), 0
+    try:
+        for dpi, menu, screen, bar, window, client in CASES:
+            case = "%d DPI, menu %s, screen %s" % (dpi, menu or "standard", screen)
+            configure(work, dpi, menu)
+            got, shot = measure(exe, probe, work, screen, case)
+            print("%s: dpi %d, menu bar %d, window (%d, %d) %dx%d, client %dx%d at (%d, %d)"
+                  % ((case,) + tuple(got["dpi"] + got["bar"] + got["window"] + got["client"] + got["at"])))
+            for what, expected, seen in [("DPI", (dpi,), got["dpi"]), ("menu bar", (bar,), got["bar"]),
+                                         ("window", window, got["window"]), ("client area", client, got["client"])]:
+                if tuple(seen) != expected:
+                    print("FAIL: %s: %s %s, expected %s" % (case, what, tuple(seen), expected))
+                    failures += 1
+            if all(c >= p for c, p in zip(client, PICTURE)):  # as the case expects, not as seen
+                checkWholePicture(Client(shot, got["at"]), case)  # exits on a missing pixel
+    finally:
+        stopWine()
+        # A file still linked but newer than the links: Wine wrote into the tests' prefix.
+        written = subprocess.run(["find", prefix, "-type", "f", "-links", "+1", "-newermt", "@%f" % linked],
+                                 capture_output=True, text=True).stdout.split()
+        shutil.rmtree(prefix)
+    if written:
+        fail("Wine wrote into files of the tests' prefix: %s" % written)
     sys.exit(1 if failures else 0)
 
 

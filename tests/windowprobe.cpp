@@ -1,5 +1,5 @@
 // Waits for the game's main window to be shown and prints where it lies on the screen:
-// "dpi D menu M window L T R B client W H at X Y work L T R B".
+// "dpi D bar M window L T W H client W H at X Y".
 #include <windows.h>
 
 #include <cstdio>
@@ -13,20 +13,18 @@ int main() {
     if (!window)
         return 1;
     Sleep(300); // the first paint
-    RECT outer, client;
+    RECT outer, client, frame = {};
     GetWindowRect(window, &outer);
     GetClientRect(window, &client);
     POINT origin = {0, 0};
     ClientToScreen(window, &origin);
-    MONITORINFO monitor = {};
-    monitor.cbSize = sizeof monitor;
-    GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+    // The menu bar as laid out: what lies between the caption and the client area. Wine answers
+    // GetMenuBarInfo for another process's window with an empty rectangle.
+    AdjustWindowRectEx(&frame, GetWindowLongA(window, GWL_STYLE), FALSE, GetWindowLongA(window, GWL_EXSTYLE));
     HDC screen = GetDC(nullptr);
-    const RECT &w = monitor.rcWork;
-    std::printf("dpi %d menu %d window %ld %ld %ld %ld client %ld %ld at %ld %ld work %ld %ld %ld %ld\n",
-                GetDeviceCaps(screen, LOGPIXELSY), GetSystemMetrics(SM_CYMENU), outer.left, outer.top,
-                outer.right, outer.bottom, client.right, client.bottom, origin.x, origin.y, w.left, w.top,
-                w.right, w.bottom);
+    std::printf("dpi %d bar %ld window %ld %ld %ld %ld client %ld %ld at %ld %ld\n",
+                GetDeviceCaps(screen, LOGPIXELSY), origin.y - outer.top + frame.top, outer.left, outer.top,
+                outer.right - outer.left, outer.bottom - outer.top, client.right, client.bottom, origin.x, origin.y);
     ReleaseDC(nullptr, screen);
     return 0;
 }

@@ -2,6 +2,7 @@
 """Driving the staged Karvel.exe under Wine on a test display: key presses through xdotool,
 screenshots read back pixel by pixel. Shared by the end-to-end tests."""
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -16,6 +17,15 @@ PAUSE_CAPTION = "Jeu en pause..."
 def fail(message):
     print("FAIL:", message)
     sys.exit(1)
+
+
+def freshFolder(path):
+    """PATH emptied, whatever a killed run left in it: a normal user cannot empty a folder without
+    write permission, so everything is made writable first."""
+    if os.path.exists(path):
+        subprocess.run(["chmod", "-R", "u+w", path], check=True)
+        shutil.rmtree(path)
+    os.makedirs(path)
 
 
 def xdotool(*args, timeout=20):
