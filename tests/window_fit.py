@@ -27,7 +27,7 @@ CASES = [  # DPI, menu bar height in negative twips (None: the standard one), sc
     (144, None, "1024x600", 28, (600, 212, 330, 388), (320, 322)),
     (96, None, "320x240", 19, (0, 0, 330, 252), (322, 206)),  # smaller than the picture: at the corner, cut
 ]
-PICTURE = (320, 322)  # "OVER" ends at column 319, the well's frame at row 321
+PICTURE = (320, 322)  # "GAME" ends at column 319, the well's frame at row 321
 
 
 def endsWithUs(sig):

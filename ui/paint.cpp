@@ -229,7 +229,7 @@ void drawPartialRepaint(HDC dc) {
 } // namespace
 
 // What a full repaint draws ends at the frame's bottom row and, at a game over, at the last
-// column of "OVER" (319 in the title font), right of the panel's border.
+// column of "GAME" (319 in the title font; "OVER" ends at 315), right of the panel's border.
 const SIZE pictureSize = {320, wellFrame.bottom};
 
 void drawGame(HDC dc, const RECT &client) {
