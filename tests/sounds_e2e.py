@@ -11,11 +11,12 @@ prefix's audio driver is set to ALSA for the run and put back afterwards."""
 import atexit
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import time
 
-from winplay import BLACK, TITLE, Client, Shot, checkWholePicture, fail, findClientOrigin, waitFor, xdotool
+from winplay import BLACK, TITLE, Client, Shot, checkWholePicture, fail, findClientOrigin, freshFolder, waitFor, xdotool
 
 WAVS = ("bip", "tac", "toc", "blop", "dadam")
 MOVE_TURN_LAND = ["bip", "tac", "toc"]
@@ -307,12 +308,15 @@ def readOnly(folder):
     write permissions: for root, a read-only bind mount of the folder onto itself in a mount
     namespace of the game's own; for anyone else, the folder without write permission."""
     probe = '! touch "$0/w" 2>/dev/null && cd "$0" && exec "$@"'
+    die = ["setpriv", "--pdeathsig", "KILL"]  # the game ends with this script, even killed
     if os.getuid():
         os.chmod(folder, 0o555)
-        atexit.register(os.chmod, folder, 0o755)  # so that the next run can empty WORK_DIR
-        return ["sh", "-c", probe, folder]
+        # Writable again on any exit but a kill, after which the next run's freshFolder repairs it.
+        atexit.register(os.chmod, folder, 0o755)
+        signal.signal(signal.SIGTERM, lambda *_: sys.exit("FAIL: stopped"))
+        return die + ["sh", "-c", probe, folder]
     mount = 'mount --bind "$0" "$0" && mount -o remount,ro,bind "$0" "$0" && '
-    return ["unshare", "--mount", "sh", "-c", mount + probe, folder]
+    return die + ["unshare", "--mount", "sh", "-c", mount + probe, folder]
 
 
 # Scenario: (folder under WORK_DIR or a function of the scenario folder, exe name, files left out,
@@ -354,8 +358,7 @@ def runScenario(name, dist, work):
     with a message starting "FAIL:" when a check fails."""
     dist, work = os.path.abspath(dist), os.path.abspath(work)
     where, exe, leftOut, run, wrap = SCENARIOS[name]
-    shutil.rmtree(work, ignore_errors=True)
-    os.makedirs(work)
+    freshFolder(work)
     folder = where(os.path.join(work, "game")) if callable(where) else os.path.join(work, where or dist)
     if where:
         os.makedirs(folder)
