@@ -21,4 +21,9 @@ if(WIN32)
              COMMAND ${PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/sounds_e2e.py ${scenario}
                      $<TARGET_FILE_DIR:Karvel> ${CMAKE_BINARY_DIR}/sound/${scenario})
   endforeach()
+  # The exe-alone test's control: a request without SND_NODEFAULT plays the default sound.
+  add_executable(defaultsound defaultsound.cpp)
+  target_link_libraries(defaultsound PRIVATE winmm karvel_warnings)
+  set_tests_properties(Sound.ExeAloneSilentDespiteASystemDefaultSound
+                       PROPERTIES ENVIRONMENT KARVEL_DEFAULT_SOUND_PROBE=$<TARGET_FILE:defaultsound>)
 endif()

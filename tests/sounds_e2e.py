@@ -7,7 +7,8 @@ in play order, and compared byte for byte with the data of the WAV file it shoul
 
 DIST_DIR holds Karvel.exe and its five WAV files; WORK_DIR is emptied and used for the scenario's
 folder, the capture and the screenshots; "inplace" runs the game in DIST_DIR itself. Needs DISPLAY (with a window manager) and WINEPREFIX; the
-prefix's audio driver is set to ALSA for the run and put back afterwards."""
+prefix's audio driver is set to ALSA for the run and put back afterwards. "alone" needs
+KARVEL_DEFAULT_SOUND_PROBE: the path of the built defaultsound.exe."""
 import atexit
 import os
 import shutil
@@ -319,6 +320,16 @@ def readOnly(folder):
     return die + ["unshare", "--mount", "sh", "-c", mount + probe, folder]
 
 
+def defaultSoundThenSilence(game):
+    """First the control, in the same prefix and capture: a request for a missing file without
+    SND_NODEFAULT plays the default sound (dadam.wav's data, set by runScenario). Then the game,
+    its files missing, is silent."""
+    home = os.path.join(game.work, "home")
+    subprocess.run(["wine", os.environ["KARVEL_DEFAULT_SOUND_PROBE"]], env=dict(os.environ, HOME=home), check=True)
+    game.expect("dadam")
+    moveTurnLand(game, [])
+
+
 # Scenario: (folder under WORK_DIR or a function of the scenario folder, exe name, files left out,
 # what runs once the window is up, command wrapping wine).
 moves = lambda sounds: lambda game: moveTurnLand(game, sounds)
@@ -339,7 +350,7 @@ SCENARIOS = {
     "readonly": ("Karvel", "Karvel.exe", (), moves(MOVE_TURN_LAND), readOnly),
     # Karvel.exe alone, as started from inside the zip, where the system has a default sound
     # (set by runScenario): silence, not that sound at every move.
-    "alone": ("Karvel", "Karvel.exe", tuple(w + ".wav" for w in WAVS), moves([]), None),
+    "alone": ("Karvel", "Karvel.exe", tuple(w + ".wav" for w in WAVS), defaultSoundThenSilence, None),
 }
 
 
