@@ -10,6 +10,7 @@ folder, the capture and the screenshots; "inplace" runs the game in DIST_DIR its
 prefix's audio driver is set to ALSA for the run and put back afterwards. "alone" needs
 KARVEL_DEFAULT_SOUND_PROBE: the path of the built defaultsound.exe."""
 import atexit
+import json
 import os
 import shutil
 import signal
@@ -309,15 +310,14 @@ def readOnly(folder):
     write permissions: for root, a read-only bind mount of the folder onto itself in a mount
     namespace of the game's own; for anyone else, the folder without write permission."""
     probe = '! touch "$0/w" 2>/dev/null && cd "$0" && exec "$@"'
-    die = ["setpriv", "--pdeathsig", "KILL"]  # the game ends with this script, even killed
     if os.getuid():
         os.chmod(folder, 0o555)
         # Writable again on any exit but a kill, after which the next run's freshFolder repairs it.
         atexit.register(os.chmod, folder, 0o755)
         signal.signal(signal.SIGTERM, lambda *_: sys.exit("FAIL: stopped"))
-        return die + ["sh", "-c", probe, folder]
+        return ["sh", "-c", probe, folder]
     mount = 'mount --bind "$0" "$0" && mount -o remount,ro,bind "$0" "$0" && '
-    return die + ["unshare", "--mount", "sh", "-c", mount + probe, folder]
+    return ["unshare", "--mount", "sh", "-c", mount + probe, folder]
 
 
 def defaultSoundThenSilence(game):
@@ -354,14 +354,17 @@ SCENARIOS = {
 }
 
 
-def setting(key, name, value):
-    """Sets the prefix's registry text NAME under KEY to VALUE (None deletes it); returns the old one."""
+def current(key, name):
+    """The prefix's registry text NAME under KEY, None when there is none."""
     out = subprocess.run(["wine", "reg", "query", key, "/v", name], capture_output=True, text=True).stdout
-    old = next((line.split("REG_SZ", 1)[1].strip() for line in out.splitlines() if "REG_SZ" in line), None)
+    return next((line.split("REG_SZ", 1)[1].strip() for line in out.splitlines() if "REG_SZ" in line), None)
+
+
+def setting(key, name, value):
+    """Sets the prefix's registry text NAME under KEY to VALUE (None deletes it)."""
     args = ["add", key, "/v", name, "/t", "REG_SZ", "/d", value, "/f"] if value is not None else \
            ["delete", key, "/v", name, "/f"]
     subprocess.run(["wine", "reg"] + args, capture_output=True, check=value is not None)
-    return old
 
 
 def runScenario(name, dist, work):
@@ -383,10 +386,20 @@ def runScenario(name, dist, work):
     if name == "alone":  # the sound Wine plays for a missing file unless told not to
         shutil.copy(os.path.join(dist, "dadam.wav"), os.path.join(work, "ding.wav"))
         settings.append((r"HKCU\Control Panel\Sounds", "Default", "Z:%s\\ding.wav,Default Beep" % work.replace("/", "\\")))
-    olds = [(key, entry, setting(key, entry, new)) for key, entry, new in settings]
+    # What the prefix had, kept in it until put back: a run killed before that is undone by the next.
+    saved = os.path.join(os.environ["WINEPREFIX"], "karvel-sound-settings.json")
+    if os.path.exists(saved):
+        for old in json.load(open(saved)):
+            setting(*old)
+    olds = [(key, entry, current(key, entry)) for key, entry, _ in settings]
+    with open(saved, "w") as f:
+        json.dump(olds, f)
     game = None
     try:
-        game = Game(work, folder, exe, wrap(folder) if wrap else ())
+        for new in settings:
+            setting(*new)
+        # The game ends with this script, even killed: no window of a dead run stays on the display.
+        game = Game(work, folder, exe, ["setpriv", "--pdeathsig", "KILL"] + (wrap(folder) if wrap else []))
         run(game)
         game.close()
     finally:
@@ -394,6 +407,7 @@ def runScenario(name, dist, work):
             game.process.kill()
         for old in reversed(olds):
             setting(*old)
+        os.remove(saved)
     print("%s: passed" % name)
 
 
