@@ -311,7 +311,7 @@ def heldKey(game):
     a 1 s sound as the move sound: three moves are on screen long before it could end, and each
     cuts off the one before. The device is opened once and closed after the quiet spell."""
     def heard(names):
-        return waitFor(" ".join(names), lambda: split(captured(game.capture)[mark:], names))
+        return waitFor("%d sounds ending with %s" % (len(names), names[-1]), lambda: split(captured(game.capture)[mark:], names))
 
     presses, mark = 60, 0
     game.keys(*["Left", "Right"] * (presses // 2), delay=33)
