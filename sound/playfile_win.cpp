@@ -54,6 +54,9 @@ DWORD readSoundFile(const char *path, unsigned char *buffer) {
     return read && size <= kFileCapInBytes ? size : 0;
 }
 
+// Whether the device holds a sound that has not ended: it marks a header done at its end.
+bool soundPlaying() { return player.held >= 0 && !(player.headers[player.held].dwFlags & WHDR_DONE); }
+
 // Gives the held header back: the device must have marked it done (a reset does).
 void releaseHeader() {
     if (player.held >= 0)
@@ -85,9 +88,9 @@ bool openDevice(const WAVEFORMATEX &format) {
     return false;
 }
 
-// Cuts the sound that plays and starts SOUND from file buffer NEXT.
+// Cuts the sound that plays, if one does, and starts SOUND from file buffer NEXT.
 bool cutAndWrite(int next, const WavSound &sound) {
-    if (player.held >= 0 && waveOutReset(player.device) != MMSYSERR_NOERROR)
+    if (soundPlaying() && waveOutReset(player.device) != MMSYSERR_NOERROR)
         return false;
     releaseHeader();
     WAVEHDR &header = player.headers[next];
@@ -102,7 +105,7 @@ bool cutAndWrite(int next, const WavSound &sound) {
 
 // Closes the device once the last sound has ended and a quiet spell has passed.
 void CALLBACK closeWhenQuiet(HWND window, UINT, UINT_PTR, DWORD) {
-    if (player.device && player.held >= 0 && !(player.headers[player.held].dwFlags & WHDR_DONE)) {
+    if (soundPlaying()) {
         SetTimer(window, kQuietTimer, kQuietSpellInMs, closeWhenQuiet); // the device lags: later
         return;
     }
