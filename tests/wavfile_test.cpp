@@ -77,6 +77,8 @@ TEST(WavFile, FindsThePlayableSoundOrRefusesTheFile) {
     } cases[] = {
         {"plain PCM like the shipped sounds", riff(pcm(1, 22050, 16) + data(6)),
          "1 x 16 bit at 22050, block 2, 44100 B/s, 6 bytes at 44"},
+        {"a chunk after the data", riff(pcm(1, 22050, 16) + data(6) + chunk("LIST", Bytes(5, 'x'))),
+         "1 x 16 bit at 22050, block 2, 44100 B/s, 6 bytes at 44"},
         {"fmt after data", riff(data(8) + pcm(2, 44100, 16)), "2 x 16 bit at 44100, block 4, 176400 B/s, 8 bytes at 20"},
         {"odd chunk and its pad byte before data", riff(pcm(1, 8000, 8) + chunk("LIST", Bytes(3, 'x')) + data(5)),
          "1 x 8 bit at 8000, block 1, 8000 B/s, 5 bytes at 56"},
