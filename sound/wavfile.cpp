@@ -45,7 +45,7 @@ bool readWavSound(const unsigned char *bytes, size_t size, WavSound *sound) {
         if (isData && !data.at)
             data = {at, chunkSize};
         // An odd-sized chunk is followed by a pad byte, which the last chunk may lack.
-        const size_t step = chunkSize + (chunkSize & 1);
+        const size_t step = static_cast<size_t>(chunkSize) + (chunkSize & 1);
         at += step < left ? step : left;
         left -= step < left ? step : left;
     }
