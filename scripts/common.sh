@@ -8,8 +8,9 @@ build="$root/build"
 playPackages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 libasound2
   fonts-liberation x11-utils)
 releasePackages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 git python3)
+# strace: the tests' builds follow every file windres reads (see CMakeLists.txt).
 testPackages=("${playPackages[@]}" git python3 g++ googletest mingw-w64-tools xvfb xdotool openbox x11-apps
-  imagemagick clang libclang-rt-14-dev)
+  imagemagick clang libclang-rt-14-dev strace)
 # The benchmark builds natively and for Windows (both configured with the tests, hence GoogleTest's
 # sources) and runs under Wine in Xvfb with openbox; PulseAudio it asks for on its own.
 benchPackages=(cmake make g++ googletest g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64

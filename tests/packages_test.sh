@@ -34,7 +34,7 @@ while read -r script wanted unwanted; do
 done <<'TABLE'
 run      wine,wine64,g++-mingw-w64-x86-64-posix,fonts-liberation  pulseaudio,g++,googletest,clang,xvfb,xdotool,openbox,imagemagick,python3,git
 release  g++-mingw-w64-x86-64-posix,git,python3                   pulseaudio,wine,googletest,clang,xvfb
-test     wine,googletest,clang,xvfb,openbox,xdotool,git           pulseaudio
+test     wine,googletest,clang,xvfb,openbox,xdotool,git,strace    pulseaudio
 bench    wine,g++,googletest,xvfb,openbox,fonts-liberation        clang,libclang-rt-14-dev,imagemagick,xdotool,x11-apps,git,python3
 TABLE
 
