@@ -1,8 +1,13 @@
 // Repaints against their bare drawing sequence, key to picture, and timer wake-ups, in-process under Wine.
 #include "rules/frontend.h"
 #include "rules/game.h"
+#include "sound/sound.h"
+#include "sound/wavfile.h"
 #include "ui/resource.h"
 #include "ui/ui.h"
+
+#include <mmsystem.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -155,11 +160,67 @@ void plainPaintWindow(HWND window) {
     game.fullRepaint = 1;
 }
 
+// The floor for a key with a sound: the bare window below, and the move sound's clip, read
+// once, cut and written on a device kept open: the least any program can do to start a
+// sound on this platform. With no sound device it is the bare window alone.
+struct SoundFloor {
+    std::vector<unsigned char> file;
+    WAVEFORMATEX format;
+    WAVEHDR header;
+    HWAVEOUT device; // null: closed, or no device
+    HWND window;
+};
+SoundFloor soundFloor;
+
+bool openSoundFloor() {
+    std::string path = std::string(game.soundDirectory) + effectFileName(MoveEffect);
+    if (FILE *file = std::fopen(path.c_str(), "rb")) {
+        soundFloor.file.resize(1 << 20);
+        soundFloor.file.resize(std::fread(soundFloor.file.data(), 1, soundFloor.file.size(), file));
+        std::fclose(file);
+    }
+    WavSound clip;
+    if (!readWavSound(soundFloor.file.data(), soundFloor.file.size(), &clip)) {
+        fail("the move sound's file cannot be read");
+        return false;
+    }
+    soundFloor.format = {WAVE_FORMAT_PCM, WORD(clip.channels), clip.sampleRate, clip.bytesPerSecond,
+                         WORD(clip.blockSize), WORD(clip.bitsPerSample), 0};
+    soundFloor.header = {};
+    soundFloor.header.lpData = reinterpret_cast<LPSTR>(const_cast<unsigned char *>(clip.data));
+    soundFloor.header.dwBufferLength = DWORD(clip.dataSize);
+    if (waveOutOpen(&soundFloor.device, WAVE_MAPPER, &soundFloor.format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) {
+        soundFloor.device = nullptr;
+        return false;
+    }
+    waveOutPrepareHeader(soundFloor.device, &soundFloor.header, sizeof soundFloor.header);
+    return true;
+}
+
+void playSoundFloor() {
+    if (soundFloor.device) {
+        waveOutReset(soundFloor.device);
+        waveOutWrite(soundFloor.device, &soundFloor.header, sizeof soundFloor.header);
+    }
+}
+
+void closeSoundFloor() {
+    if (!soundFloor.device)
+        return;
+    waveOutReset(soundFloor.device);
+    waveOutUnprepareHeader(soundFloor.device, &soundFloor.header, sizeof soundFloor.header);
+    waveOutClose(soundFloor.device);
+    soundFloor.device = nullptr;
+}
+
 // The floor for key to picture: a window that answers a key with the same repaint
-// request as the game's and paints the bare partial sequence.
+// request as the game's and paints the bare partial sequence; the sound floor's window
+// starts the clip first.
 LRESULT CALLBACK plainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_KEYDOWN: {
+        if (window == soundFloor.window && game.moveSound == 1)
+            playSoundFloor();
         game.fullRepaint = 0;
         RECT client;
         GetClientRect(window, &client);
@@ -175,7 +236,7 @@ LRESULT CALLBACK plainWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-HWND createPlainWindow() {
+HWND createPlainWindow(int y) {
     WNDCLASSEXA windowClass = {};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = plainWindowProc;
@@ -183,7 +244,7 @@ HWND createPlainWindow() {
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.lpszClassName = "plainFloor";
     RegisterClassExA(&windowClass);
-    HWND window = CreateWindowExA(0, "plainFloor", "floor", WS_OVERLAPPEDWINDOW, 100, 300, 330, 375, nullptr,
+    HWND window = CreateWindowExA(0, "plainFloor", "floor", WS_OVERLAPPEDWINDOW, 0, y, 330, 375, nullptr,
                                   nullptr, windowClass.hInstance, nullptr);
     ShowWindow(window, SW_SHOW);
     return window;
@@ -315,61 +376,6 @@ void reportPaints(const char *where, int paints, const Timing &full, const Timin
     row(figure, 100 * partialGame / fullGame, 100 * partialPlain / fullPlain, "%", "%.2f");
 }
 
-// ---- Key to picture ----
-
-// One press on each window every kKeyMs, the auto-repeat rate of a held arrow key (30 a
-// second). The bare window's press comes first, away from the work that follows a click.
-const double kKeyMs = 33;
-
-struct KeyTimes {
-    std::vector<double> game, plain; // ms from the posted key to the end of its paint
-};
-
-bool pressAndWait(HWND window, WPARAM key, std::vector<double> *ms) {
-    double start = now();
-    PostMessageA(window, WM_KEYDOWN, key, 0);
-    if (!pumpUntilPainted(window)) {
-        fail("a key press was not followed by a paint");
-        return false;
-    }
-    ms->push_back(now() - start);
-    return true;
-}
-
-KeyTimes keysToPicture(HWND window, HWND plainWindow, int presses) {
-    KeyTimes times;
-    for (int i = 0; i < presses; ++i) {
-        double start = now();
-        WPARAM key = i % 2 ? VK_RIGHT : VK_LEFT; // the piece goes to and fro
-        if (!pressAndWait(plainWindow, key, &times.plain) || !pressAndWait(window, key, &times.game))
-            break;
-        pumpFor(kKeyMs - (now() - start));
-    }
-    return times;
-}
-
-void reportKeys(HWND window, HWND plainWindow, int presses, const char *device) {
-    game.pieceColumn = 5;
-    game.inputBlocked = 0;
-    game.fullRepaint = 1;
-    requestRepaint();
-    pumpFor(100);
-    for (int sound = 1; sound >= 0 && !failed; --sound) {
-        game.moveSound = sound;
-        KeyTimes times = keysToPicture(window, plainWindow, presses);
-        if (failed)
-            return;
-        char figure[120];
-        std::snprintf(figure, sizeof figure, "key to picture, move sound %s, %s, median of %d", sound ? "on" : "off",
-                      device, presses);
-        row(figure, percentile(times.game, 0.5), percentile(times.plain, 0.5), "ms", "%.2f");
-        std::snprintf(figure, sizeof figure, "key to picture, move sound %s, %s, 99th percentile", sound ? "on" : "off",
-                      device);
-        row(figure, percentile(times.game, 0.99), percentile(times.plain, 0.99), "ms", "%.2f");
-    }
-    game.moveSound = 1;
-}
-
 // ---- Ticks and timer wake-ups ----
 
 // Every timer message this thread takes from its queue, in any message loop (dialogs'
@@ -453,9 +459,14 @@ void logInBox(const char *state, const char *title, UINT message, WPARAM wParam,
     pumpFor(50);
 }
 
+HHOOK logTimerMessages() {
+    timerLog = {true, 0, {}, {}, false};
+    return SetWindowsHookExA(WH_GETMESSAGE, logTimers, nullptr, GetCurrentThreadId());
+}
+
 void measureTimers(bool smoke) {
     double ms = smoke ? 300 : 4000;
-    HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, logTimers, nullptr, GetCurrentThreadId());
+    HHOOK hook = logTimerMessages();
     newGame(1);
     game.inputBlocked = 0;
     game.fullRepaint = 1;
@@ -483,6 +494,105 @@ void measureTimers(bool smoke) {
     UnhookWindowsHookEx(hook);
 }
 
+// ---- Key to picture ----
+
+// One press on each window every kKeyMs, the auto-repeat rate of a held arrow key (30 a
+// second). The bare window's press comes first, away from the work that follows a click.
+const double kKeyMs = 33;
+
+struct KeyTimes {
+    std::vector<double> game, plain, withSound; // ms from the posted key to the end of its paint
+};
+
+bool pressAndWait(HWND window, WPARAM key, std::vector<double> *ms) {
+    double start = now();
+    PostMessageA(window, WM_KEYDOWN, key, 0);
+    if (!pumpUntilPainted(window)) {
+        fail("a key press was not followed by a paint");
+        return false;
+    }
+    ms->push_back(now() - start);
+    return true;
+}
+
+KeyTimes keysToPicture(HWND window, HWND plainWindow, int presses) {
+    KeyTimes times;
+    for (int i = 0; i < presses; ++i) {
+        double start = now();
+        WPARAM key = i % 2 ? VK_RIGHT : VK_LEFT; // the piece goes to and fro
+        if (!pressAndWait(plainWindow, key, &times.plain) ||
+            !pressAndWait(soundFloor.window, key, &times.withSound) || !pressAndWait(window, key, &times.game))
+            break;
+        pumpFor(kKeyMs - (now() - start));
+    }
+    return times;
+}
+
+// Threads of this process: Wine's sound drivers run their own while a device is open.
+int threadCount() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 thread = {};
+    thread.dwSize = sizeof thread;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &thread); more; more = Thread32Next(snapshot, &thread))
+        count += thread.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
+    return count;
+}
+
+void reportKeys(HWND window, HWND plainWindow, int presses, const char *device) {
+    // What a device leaves once closed: the floor of the threads once the game's is closed too.
+    int closedThreads = 0;
+    if (openSoundFloor()) {
+        playSoundFloor();
+        pumpFor(200);
+        closeSoundFloor();
+        pumpFor(100);
+        closedThreads = threadCount();
+        openSoundFloor();
+    } else {
+        closedThreads = threadCount();
+    }
+    game.pieceColumn = 5;
+    game.inputBlocked = 0;
+    game.fullRepaint = 1;
+    requestRepaint();
+    pumpFor(100);
+    for (int sound = 1; sound >= 0 && !failed; --sound) {
+        game.moveSound = sound;
+        KeyTimes times = keysToPicture(window, plainWindow, presses);
+        if (failed)
+            return;
+        char figure[120];
+        std::snprintf(figure, sizeof figure, "key to picture, move sound %s, %s, median of %d", sound ? "on" : "off",
+                      device, presses);
+        row(figure, percentile(times.game, 0.5), percentile(times.plain, 0.5), "ms", "%.2f");
+        std::snprintf(figure, sizeof figure, "key to picture, move sound %s, %s, 99th percentile", sound ? "on" : "off",
+                      device);
+        row(figure, percentile(times.game, 0.99), percentile(times.plain, 0.99), "ms", "%.2f");
+        if (!sound)
+            continue;
+        std::snprintf(figure, sizeof figure, "key with sound / bare window + clip, %s, median of %d", device, presses);
+        row(figure, percentile(times.game, 0.5), percentile(times.withSound, 0.5), "ms", "%.2f");
+        std::snprintf(figure, sizeof figure, "key with sound / bare window + clip, %s, 99th percentile", device);
+        row(figure, percentile(times.game, 0.99), percentile(times.withSound, 0.99), "ms", "%.2f");
+    }
+    game.moveSound = 1;
+    // Once the last sound has ended and the quiet spell has passed, the game's device is closed
+    // and none of its timers is left: nothing wakes the game while nothing falls.
+    closeSoundFloor();
+    pumpFor(2000);
+    HHOOK hook = logTimerMessages();
+    double start = now();
+    pumpFor(2000);
+    timerLog.on = false;
+    UnhookWindowsHookEx(hook);
+    std::string figure = std::string("threads after the quiet spell, ") + device;
+    row(figure, threadCount(), closedThreads, "", "%.0f");
+    figure = std::string("timer wake-ups per second after the quiet spell, ") + device;
+    row(figure, ratePerSecond(timerLog.wakeups, start, now()), 0, "/s");
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -507,7 +617,9 @@ int main(int argc, char **argv) {
 
     HWND window = startUp(GetModuleHandleA(nullptr));
     stopGravityTimer();
-    HWND plainWindow = createPlainWindow();
+    // Both floors left of the game's window, one above the other: nothing covers a window that paints.
+    HWND plainWindow = createPlainWindow(390);
+    soundFloor.window = createPlainWindow(0);
     pumpFor(300);
     if (!IsWindow(window) || !IsWindow(plainWindow)) {
         fail("no window (is DISPLAY set?)");
@@ -526,6 +638,7 @@ int main(int argc, char **argv) {
         reportKeys(window, plainWindow, presses, device);
     if (timers && !failed)
         measureTimers(smoke);
+    DestroyWindow(soundFloor.window);
     DestroyWindow(plainWindow);
     DestroyWindow(window);
     return failed ? 1 : 0;

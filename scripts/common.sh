@@ -8,8 +8,13 @@ build="$root/build"
 playPackages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 libasound2
   fonts-liberation x11-utils)
 releasePackages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 git python3)
+# strace: the tests' builds follow every file windres reads (see CMakeLists.txt).
 testPackages=("${playPackages[@]}" git python3 g++ googletest mingw-w64-tools xvfb xdotool openbox x11-apps
-  imagemagick clang libclang-rt-14-dev)
+  imagemagick clang libclang-rt-14-dev strace)
+# The benchmark builds natively and for Windows (both configured with the tests, hence GoogleTest's
+# sources) and runs under Wine in Xvfb with openbox; PulseAudio it asks for on its own.
+benchPackages=(cmake make g++ googletest g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
+  libasound2 fonts-liberation xvfb openbox)
 
 # ensurePackages WHAT PACKAGE...: installs the missing ones, wanted for WHAT. Never removes a
 # package: where apt would have to (pulseaudio on a PipeWire desktop), it stops and says which.
@@ -22,10 +27,11 @@ ensurePackages() {
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "== Installing for $what: ${missing[*]}"
   local sudo="" log
+  # sudo resets the environment: the no-questions setting is passed on through env, after it.
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   log=$(mktemp)
   if $sudo apt-get update -qq >"$log" 2>&1 &&
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-remove "${missing[@]}" >>"$log" 2>&1; then
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-remove "${missing[@]}" >>"$log" 2>&1; then
     rm -f "$log"
     return 0
   fi

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
-"""Writes the zip ZIP_PATH and SHA256SUMS beside it: one folder with the exe, its five sounds and
-LISEZMOI.txt, entries sorted, with fixed times (UTC) and permissions and no owner fields."""
+"""Writes OUT_DIR/Karvel-VERSION-win64.zip and SHA256SUMS beside it: one folder with the exe, its
+five sounds and LISEZMOI.txt, entries sorted, with fixed times (UTC) and permissions and no owner
+fields. With --dirty, VERSION-dirty instead of VERSION in every name.
+Usage: pack-release.py VERSION EPOCH DIST_DIR NOTICE OUT_DIR [--dirty]"""
 import hashlib
 import os
 import sys
@@ -18,9 +20,12 @@ def entry(name, epoch, mode, compression=zipfile.ZIP_DEFLATED):
     return info
 
 
-def main(version, epoch, dist, notice, zipPath):
+def main(version, epoch, dist, notice, outDir, *marks):
     epoch = max(int(epoch), 315532800)  # zip times start in 1980
+    # A trial from a changed tree says so wherever a player looks: zip, folder and notice.
+    version += "-dirty" if "--dirty" in marks else ""
     folder = "Karvel-%s/" % version
+    zipPath = os.path.join(outDir, "Karvel-%s-win64.zip" % version)
     contents = {name: open(os.path.join(dist, name), "rb").read() for name in FILES}
     with open(notice, "rb") as f:
         contents["LISEZMOI.txt"] = f.read().replace(b"@VERSION@", version.encode())

@@ -10,6 +10,10 @@ const char *effectFileName(SoundEffect effect);
 // is 1; silent when soundDirectory is empty or the path would not fit in textBuffer.
 void playEffect(SoundEffect effect);
 
-// Starts playing a WAV file and returns at once; a later call cuts off an
-// earlier sound. Windows: sndPlaySoundA with SND_ASYNC. Tests record instead.
+// Starts playing a WAV file and returns at once; a later call cuts off an earlier sound. A
+// file that is missing, unreadable or not a plain PCM WAV file is silent, and so is a machine
+// without a sound device. Windows: the game's own player (playfile_win.cpp). Tests record instead.
 void playSoundFile(const char *path);
+
+// Stops the sound and closes the device, before the process ends. Windows only.
+void closeSoundDevice();

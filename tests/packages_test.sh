@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # What each script asks apt for, against a fake apt on which nothing is installed and pulseaudio
 # would remove the desktop's sound (as on a PipeWire desktop): playing asks for no test tool,
-# pulseaudio is the benchmark's alone, and no install may ever remove a package.
+# pulseaudio is the benchmark's alone, and no install may ever remove a package. As a user who
+# is not root, through a sudo that resets the environment as sudo does: no install may ask.
 # Usage: packages_test.sh SOURCE_DIR WORK_DIR
 set -u
 src=$1 work=$2
@@ -9,9 +10,11 @@ rm -rf "$work" && mkdir -p "$work/bin"
 log=$work/apt.log
 fake() { printf '#!/bin/sh\n%s\n' "$2" >"$work/bin/$1" && chmod +x "$work/bin/$1"; }
 fake dpkg-query 'exit 1'
-fake sudo 'exec "$@"'
+fake sudo 'exec env -i PATH="$PATH" "$@"'
+fake id 'echo 1000'
 fake xdpyinfo 'exit 0'
 fake apt-get "echo \"\$*\" >>$log
+[ \"\$DEBIAN_FRONTEND\" = noninteractive ] || case \"\$*\" in *-y*) echo \"\$*\" >>$work/asking.log ;; esac
 case \"\$*\" in
   '-s install pulseaudio') echo 'Remv pipewire-audio [1.0.0-1]' ;;
   *install*pulseaudio*) echo 'E: Packages need to be removed but remove is disabled.'; exit 100 ;;
@@ -31,7 +34,8 @@ while read -r script wanted unwanted; do
 done <<'TABLE'
 run      wine,wine64,g++-mingw-w64-x86-64-posix,fonts-liberation  pulseaudio,g++,googletest,clang,xvfb,xdotool,openbox,imagemagick,python3,git
 release  g++-mingw-w64-x86-64-posix,git,python3                   pulseaudio,wine,googletest,clang,xvfb
-test     wine,googletest,clang,xvfb,openbox,xdotool,git           pulseaudio
+test     wine,googletest,clang,xvfb,openbox,xdotool,git,strace    pulseaudio
+bench    wine,g++,googletest,xvfb,openbox,fonts-liberation        clang,libclang-rt-14-dev,imagemagick,xdotool,x11-apps,git,python3
 TABLE
 
 : >"$log"
@@ -40,5 +44,6 @@ said=$(ensurePackages "the benchmark's PulseAudio rows" pulseaudio 2>&1) && fail
 grep -q "Not installed: pulseaudio, wanted for the benchmark's PulseAudio rows, would remove pipewire-audio" <<<"$said" ||
   fail "the conflict was not named: $said"
 grep 'install' "$log" | grep -v -e '--no-remove' -e '^-s ' && fail "an install that may remove packages"
-[ $status -eq 0 ] && echo "packages: every script asks for its own, none may remove one"
+[ -e "$work/asking.log" ] && fail "an install that may ask questions: $(cat "$work/asking.log")"
+[ $status -eq 0 ] && echo "packages: every script asks for its own, none may remove one or ask a question"
 exit $status

@@ -30,7 +30,7 @@ def check(ok, what):
 
 def reproducible(source, zipOut):
     """Two clean clones of the same commit, built apart: the same zip, byte for byte. A clone
-    with an untracked file is refused."""
+    with an untracked file is refused, and so is one git cannot read, even with a release time."""
     work = tempfile.mkdtemp(prefix="karvel-release-")  # under /tmp, which every user can reach
     os.chmod(work, 0o755)
     builds = [  # folder, time zone, umask, as another user
@@ -40,11 +40,18 @@ def reproducible(source, zipOut):
     sums, exes = [], []
     for folder, zone, umask, other in builds:
         subprocess.run(["git", "clone", "-q", source, folder], check=True)
-        if not other:  # first, a file the commit has not: refused, and named
-            open(os.path.join(folder, "stray.txt"), "w").close()
-            refused = subprocess.run(["scripts/release"], cwd=folder, capture_output=True, text=True)
-            check(refused.returncode == 1 and "?? stray.txt" in refused.stdout, "not refused: " + refused.stdout)
-            os.remove(os.path.join(folder, "stray.txt"))
+        # First, trees it must refuse even with a release time: a file the commit has not (named),
+        # a repository git cannot read (in git's words). File, what it is spoilt with, what is said.
+        for name, spoilt, said in [] if other else [("stray.txt", "", "?? stray.txt"),
+                                                    (".git/HEAD", "broken\n", "fatal: not a git repository")]:
+            path = os.path.join(folder, name)
+            kept = open(path).read() if os.path.exists(path) else None
+            open(path, "w").write(spoilt)
+            refused = subprocess.run(["scripts/release"], cwd=folder, capture_output=True, text=True,
+                                     env=dict(os.environ, SOURCE_DATE_EPOCH="1700000000"))
+            said = said in refused.stdout + refused.stderr
+            check(refused.returncode == 1 and said, "%s: not refused: %s%s" % (name, refused.stdout, refused.stderr))
+            os.remove(path) if kept is None else open(path, "w").write(kept)
         command, user = "umask %s && scripts/release" % umask, "this user"
         if other:
             command, user = asAnotherUser(work, command)
@@ -61,6 +68,16 @@ def reproducible(source, zipOut):
     check(not any(b[0].encode() in exe or b"/tmp" in exe for b in builds for exe in exes), "a build path in the exe")
     os.makedirs(os.path.dirname(zipOut), exist_ok=True)
     shutil.copy(os.path.join(builds[0][0], "build", "release", ZIP), zipOut)
+    # A --dirty zip says so in its folder and notice too: packed from stand-in files, in no time.
+    dist = os.path.join(work, "dist")
+    os.makedirs(dist)
+    for name in ["Karvel.exe"] + SOUNDS:
+        open(os.path.join(dist, name), "w").write(name)
+    subprocess.run([sys.executable, os.path.join(source, "scripts", "pack-release.py"), VERSION, "0", dist,
+                    os.path.join(source, "release", "LISEZMOI.txt.in"), work, "--dirty"], check=True)
+    with zipfile.ZipFile(os.path.join(work, "Karvel-1.2.0.1-dirty-win64.zip")) as archive:
+        notice = archive.read("Karvel-1.2.0.1-dirty/LISEZMOI.txt").decode()
+    check(notice.count(VERSION) == notice.count("1.2.0.1-dirty") > 0, "the dirty zip's notice names a clean version")
     shutil.rmtree(work)
 
 

@@ -13,7 +13,9 @@ if(WIN32)
       "BadEnv.ExeNameTooLong exetoolong"
       "BadEnv.ExeRenamedWithSpaces spaces"
       "BadEnv.ReadOnlyFolder readonly"
-      "Sound.ExeAloneSilentDespiteASystemDefaultSound alone")
+      "Sound.ExeAloneSilentDespiteASystemDefaultSound alone"
+      "Sound.HeldKeyEverySoundInOrderOneDeviceClosedWhenQuiet held"
+      "BadEnv.NoSoundDeviceNoFileReadUntilAQuietSpell nodevice")
     separate_arguments(case)
     list(GET case 0 name)
     list(GET case 1 scenario)

@@ -12,6 +12,7 @@ KARVEL_DEFAULT_SOUND_PROBE: the path of the built defaultsound.exe."""
 import atexit
 import json
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -46,31 +47,31 @@ def wavData(path):
     fail("no data chunk in " + path)
 
 
-def captures(folder):
-    """Captured sounds in play order: cap-R-C-B.raw, then .raw.0001, .raw.0002, ..."""
+def captured(folder):
+    """Every sound Wine played, in play order: the capture files joined, one per time the device
+    was opened (cap-R-C-B.raw, then .raw.0001, .raw.0002, ...)."""
     names = sorted(os.listdir(folder), key=lambda n: 0 if n.endswith(".raw") else int(n.rsplit(".", 1)[1]))
-    return [open(os.path.join(folder, n), "rb").read() for n in names]
+    return b"".join(open(os.path.join(folder, n), "rb").read() for n in names)
 
 
-def played(capture, data, cut=False):
-    """Whether CAPTURE is the sound's data byte for byte, or with CUT a prefix of it (a sound cut
-    off by the next one). On a busy machine Wine may append silence (zero samples) while it
-    waits to close the device."""
-    same = len(os.path.commonprefix([capture, data]))
-    return (cut or same == len(data)) and not any(capture[same:])
-
-
-def heardAs(names, got):
-    """Whether the captures GOT are the sounds NAMES byte for byte, in order. A sound cut off by the
-    next one is a prefix of its data: "name?" may be cut, even before the device opens, which
-    leaves no capture at all."""
-    if not names:
-        return not got
-    cut = names[0].endswith("?")
-    full = WAV[names[0].rstrip("?")]
-    if got and played(got[0], full, cut) and heardAs(names[1:], got[1:]):
-        return True
-    return cut and heardAs(names[1:], got)
+def split(stream, names):
+    """Finds the sounds NAMES in STREAM in order, each after the silence (zero samples) the driver
+    may write between sounds: returns how many bytes of each were heard, or None when STREAM is
+    anything else. "name?" may be cut off by the next sound, a prefix of its data (none at all if
+    cut before it began); any other sound is whole. Nothing but silence follows the last."""
+    heard, at = [], 0
+    for name in names:
+        data = WAV[name.rstrip("?")]
+        lead = len(data) - len(data.lstrip(b"\0"))  # the clip's own first zero samples
+        start = max(at, len(stream) - len(stream[at:].lstrip(b"\0")) - lead)
+        same = len(os.path.commonprefix([stream[start:start + len(data)], data]))
+        if not name.endswith("?") and same < len(data):
+            return None
+        if same < len(data):  # a cut sound's last zero samples cannot be told from silence
+            same = len(stream[start:start + same].rstrip(b"\0"))
+        heard.append(same)
+        at = start + same if same else at
+    return heard if not any(stream[at:]) else None
 
 
 def cells(shape, column, row):
@@ -125,8 +126,8 @@ def placement(board, kind, row):
 class Game:
     """One run of the game in FOLDER, started as EXE, with its own capture and screenshots."""
 
-    def __init__(self, work, folder, exe, wrap=()):
-        self.work, self.heard, self.seen = work, [], 0
+    def __init__(self, work, folder, exe, wrap=(), trace=False):
+        self.work, self.folder, self.heard = work, folder, []
         self.capture = os.path.join(work, "capture")
         home = os.path.join(work, "home")
         os.makedirs(self.capture)
@@ -135,7 +136,11 @@ class Game:
             f.write('pcm.!default { type file slave.pcm "null" file "%s/cap-%%r-%%c-%%b.raw" format "raw" '
                     'truncate false }\n' % self.capture)
         env = dict(os.environ, HOME=home, LC_ALL="C.UTF-8")
-        self.process = subprocess.Popen(list(wrap) + ["wine", exe], cwd=folder, env=env)
+        self.log = os.path.join(work, "wine.log")
+        if trace:  # the files the game opens and its sound device calls, for the checks that count them
+            env["WINEDEBUG"] = "-all,+timestamp,trace+file,trace+winmm"
+        with open(self.log, "w") as log:
+            self.process = subprocess.Popen(list(wrap) + ["wine", exe], cwd=folder, env=env, stderr=log)
         window = waitFor("the main window", lambda: xdotool("search", "--onlyvisible", "--name", "^" + TITLE + "$"))
         self.window = window.split()[0]
         xdotool("windowactivate", "--sync", self.window)
@@ -173,17 +178,26 @@ class Game:
     def expect(self, *names, settle=0.2):
         """Checks every capture so far against the sounds expected so far, in play order, once
         SETTLE seconds have passed without a new one."""
+        before = len(self.heard)
         self.heard += names
         end = time.time() + 6
-        while not heardAs(self.heard, captures(self.capture)) and time.time() < end:
+        while split(captured(self.capture), self.heard) is None and time.time() < end:
             time.sleep(0.1)
         time.sleep(settle)
-        got = captures(self.capture)
-        print("expected %s; captured %s" % (" ".join("%s (%d bytes)" % (n, len(WAV[n.rstrip("?")])) for n in names)
-                                            or "nothing", " ".join(str(len(g)) for g in got[self.seen:]) or "nothing"))
-        self.seen = len(got)
-        if not heardAs(self.heard, got):
-            fail("expected the sounds %s, captured %d of sizes %s" % (self.heard, len(got), [len(g) for g in got]))
+        got = split(captured(self.capture), self.heard)
+        print("expected %s; heard %s" % (" ".join("%s (%d bytes)" % (n, len(WAV[n.rstrip("?")])) for n in names)
+                                         or "nothing", " ".join(map(str, (got or [])[before:])) or "nothing"))
+        if got is None:
+            fail("expected the sounds %s, captured %d bytes: not those sounds in that order"
+                 % (self.heard, len(captured(self.capture))))
+
+    def calls(self, pattern):
+        """When (s) each call in the Wine trace so far that matches PATTERN was made."""
+        with open(self.log, errors="replace") as log:
+            return [float(line.split(":", 1)[0]) for line in log if re.search(pattern, line)]
+
+    def column(self):
+        return fallingPiece(self.look(), set())[2]
 
     def close(self):
         if self.process.poll() is None:
@@ -272,7 +286,7 @@ def clearedRowThenGameOver(game):
     if not rows:
         fail("no row cleared in 30 pieces")
     game.menu(1, "Nouveau Jeu", "Return")
-    before = len(captures(game.capture))
+    before = len(captured(game.capture))
     for _ in range(40):
         game.keys(*["Down"] * 8)
         client = game.look()
@@ -280,13 +294,71 @@ def clearedRowThenGameOver(game):
             break
     else:
         fail("no GAME OVER after 320 presses of Down")
-    waitFor("dadam.wav to end", lambda: played((captures(game.capture) or [b""])[-1], WAV["dadam"]), seconds=5)
+    # Landings (toc.wav, each maybe cut off by the next sound), then dadam.wav whole.
+    landingsThenOver = lambda: split(captured(game.capture)[before:], ["toc?"] * 40 + ["dadam"])
+    waitFor("dadam.wav to end", landingsThenOver, seconds=5)
     time.sleep(0.2)  # nothing more may come
-    got = captures(game.capture)[before:]
-    print("game over: %d landing sound(s), then %d bytes of dadam.wav's %d" % (len(got) - 1, len(got[-1]), len(WAV["dadam"])))
-    if len(got) < 2 or not played(got[-1], WAV["dadam"]) or not all(played(g, WAV["toc"], True) for g in got[:-1]):
-        fail("game over: expected landings (toc.wav, each maybe cut off) then dadam.wav whole, sizes %s"
-             % [len(g) for g in got])
+    got = landingsThenOver()
+    landings = [n for n in (got or [])[:-1] if n]
+    print("game over: %d landing sound(s) heard, then dadam.wav whole" % len(landings))
+    if not landings:
+        fail("game over: expected landings (toc.wav) then dadam.wav whole, captured %s" % got)
+
+
+DEVICE_OPENED, DEVICE_CLOSED = r"trace:winmm:waveOutOpen ", r"trace:winmm:waveOutClose "
+
+
+def heldKey(game):
+    """Left and Right in turn at a held key's repeat rate: every bip.wav is heard, in order, the
+    last whole (the driver takes a 60 ms clip whole at once, so the earlier ones may be too). Then
+    a 1 s sound as the move sound: three moves are on screen long before it could end, and each
+    cuts off the one before. The device is opened once and closed after the quiet spell."""
+    def heard(names):
+        return waitFor("%d sounds ending with %s" % (len(names), names[-1]), lambda: split(captured(game.capture)[mark:], names))
+
+    presses, mark = 60, 0
+    game.keys(*["Left", "Right"] * (presses // 2), delay=33)
+    bips = heard(["bip?"] * (presses - 1) + ["bip"])
+    print("held key: %d presses, bytes heard of each bip.wav: %s" % (presses, bips))
+    if not all(bips):
+        fail("held key: a bip.wav was not heard")
+    column, mark = game.column(), len(captured(game.capture))
+    shutil.copy(os.path.join(game.folder, "dadam.wav"), os.path.join(game.folder, "bip.wav"))
+    game.keys("Left", "Right", "Left", delay=33)
+    sent = time.time()
+    waitFor("three moves", lambda: game.column() == column - 1, seconds=3)
+    print("three moves with a 1 s sound on screen %.0f ms after the last key" % (1000 * (time.time() - sent)))
+    if time.time() - sent > 0.5:
+        fail("a move waited for its sound")
+    dadams = heard(["dadam?", "dadam?", "dadam"])
+    print("bytes heard of each: %s" % dadams)
+    if not all(0 < n < len(WAV["dadam"]) for n in dadams[:2]):
+        fail("a 1 s sound was not cut off by the next")
+    closed = waitFor("the device to close", lambda: game.calls(DEVICE_CLOSED), seconds=5)
+    quiet = closed[-1] - game.calls(r"trace:winmm:waveOutWrite ")[-1] - len(WAV["dadam"]) / 44100
+    opened = game.calls(DEVICE_OPENED)
+    print("device opened %d, closed %d time(s), %.2f s after the last sound ended" % (len(opened), len(closed), quiet))
+    if (len(opened), len(closed)) != (1, 1) or not 1.2 < quiet < 2:
+        fail("expected the device opened once and closed about 1.5 s after the last sound")
+
+
+def noDevice(game):
+    """No sound device: moves go on, and after the first request fails no file is read until
+    a quiet spell has passed; then the device is looked for again."""
+    reads = lambda: game.calls(r"NtCreateFile .*bip\.wav")
+    column = game.column()
+    game.keys(*["Left", "Right"] * 10 + ["Left"], delay=33)
+    waitFor("21 moves", lambda: game.column() == column - 1, seconds=3)
+    during = len(reads()), len(game.calls(DEVICE_OPENED))
+    time.sleep(1.6)
+    game.keys("Left")
+    waitFor("one more move", lambda: game.column() == column - 2, seconds=3)
+    after = len(reads()), len(game.calls(DEVICE_OPENED))
+    print("no device: bip.wav read %d time(s) for 21 moves, %d for one more after the quiet spell" % (during[0], after[0]))
+    if during != (1, 1) or after != (2, 2):
+        fail("expected one read and one try to open for the first move alone, then one of each after "
+             "the quiet spell; read and tried %s, then %s" % (during, after))
+    game.expect()
 
 
 def moveSwitchedOff(game):
@@ -351,7 +423,10 @@ SCENARIOS = {
     # Karvel.exe alone, as started from inside the zip, where the system has a default sound
     # (set by runScenario): silence, not that sound at every move.
     "alone": ("Karvel", "Karvel.exe", tuple(w + ".wav" for w in WAVS), defaultSoundThenSilence, None),
+    "held": ("Karvel", "Karvel.exe", (), heldKey, None),
+    "nodevice": ("Karvel", "Karvel.exe", (), noDevice, None),  # the prefix's audio driver left off
 }
+TRACED = ("held", "nodevice")
 
 
 def current(key, name):
@@ -382,7 +457,7 @@ def runScenario(name, dist, work):
                 shutil.copy(os.path.join(dist, wav + ".wav"), folder)
     print("%s: Z:%s\\%s (%d characters)" % (name, folder.replace("/", "\\"), exe, len(folder) + 3 + len(exe)))
     WAV.update((w, wavData(os.path.join(dist, w + ".wav"))) for w in WAVS)
-    settings = [(r"HKCU\Software\Wine\Drivers", "Audio", "alsa")]
+    settings = [(r"HKCU\Software\Wine\Drivers", "Audio", "" if name == "nodevice" else "alsa")]
     if name == "alone":  # the sound Wine plays for a missing file unless told not to
         shutil.copy(os.path.join(dist, "dadam.wav"), os.path.join(work, "ding.wav"))
         settings.append((r"HKCU\Control Panel\Sounds", "Default", "Z:%s\\ding.wav,Default Beep" % work.replace("/", "\\")))
@@ -399,7 +474,8 @@ def runScenario(name, dist, work):
         for new in settings:
             setting(*new)
         # The game ends with this script, even killed: no window of a dead run stays on the display.
-        game = Game(work, folder, exe, ["setpriv", "--pdeathsig", "KILL"] + (wrap(folder) if wrap else []))
+        game = Game(work, folder, exe, ["setpriv", "--pdeathsig", "KILL"] + (wrap(folder) if wrap else []),
+                    trace=name in TRACED)
         run(game)
         game.close()
     finally:
