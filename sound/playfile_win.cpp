@@ -18,11 +18,11 @@
 namespace {
 
 constexpr DWORD kFileCapInBytes = 1 << 20; // dadam.wav is 44 KB; a larger file stays silent
-// How long the device stays open once the last sound has ended, and how long a machine
-// without a device is left alone after opening one failed. Long enough that a held key, a
-// falling piece's landing and the next move find the device open; short enough that the
-// audio driver's timer thread (100 wake-ups a second under Wine) and the volume mixer's entry
-// do not outlast a pause by much.
+// How long the device stays open once the last sound has ended, and how long no sound must be
+// asked for before a machine found without a device is tried again. Long enough that a held
+// key, a falling piece's landing and the next move find the device open (or, without one, pay
+// nothing); short enough that the audio driver's timer thread (100 wake-ups a second under
+// Wine) and the volume mixer's entry do not outlast a pause by much.
 constexpr UINT kQuietSpellInMs = 1500;
 constexpr UINT_PTR kQuietTimer = 1; // on the main window; the gravity timer is 0
 
@@ -33,8 +33,8 @@ struct Player {
     WAVEFORMATEX format; // the open device's
     WAVEHDR headers[2];  // one per file buffer; headers[held] is prepared on the device
     int held;            // -1: no header on the device
-    bool absent;         // opening failed less than a quiet spell ago, at absentSince
-    DWORD absentSince;
+    bool absent;         // opening failed, and no quiet spell has passed since
+    DWORD lastAsked;     // while absent: when a sound was last asked for
 };
 Player player = {nullptr, {}, {}, -1, false, 0};
 // The file being played stays untouched in one buffer while the next is read into the other.
@@ -75,7 +75,7 @@ void closeDevice() {
 }
 
 // Opens the default device for FORMAT. A format the device refuses leaves only that file
-// silent; any other failure means no device: nothing is tried again for a quiet spell.
+// silent; any other failure means no device: nothing is tried until a quiet spell.
 bool openDevice(const WAVEFORMATEX &format) {
     const MMRESULT opened = waveOutOpen(&player.device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL);
     if (opened == MMSYSERR_NOERROR) {
@@ -84,7 +84,7 @@ bool openDevice(const WAVEFORMATEX &format) {
     }
     player.device = nullptr;
     player.absent = opened != WAVERR_BADFORMAT;
-    player.absentSince = GetTickCount();
+    player.lastAsked = GetTickCount();
     return false;
 }
 
@@ -115,9 +115,13 @@ void CALLBACK closeWhenQuiet(HWND window, UINT, UINT_PTR, DWORD) {
 } // namespace
 
 void playSoundFile(const char *path) {
-    if (player.absent && GetTickCount() - player.absentSince < kQuietSpellInMs)
-        return;
-    player.absent = false;
+    if (player.absent) { // a held key without a device must not pay for a failed open now and then
+        const DWORD now = GetTickCount(), quietFor = now - player.lastAsked;
+        player.lastAsked = now;
+        if (quietFor < kQuietSpellInMs)
+            return;
+        player.absent = false;
+    }
     const int next = player.held == 0 ? 1 : 0;
     WavSound sound;
     if (!readWavSound(files[next], readSoundFile(path, files[next]), &sound))
