@@ -572,9 +572,9 @@ void reportKeys(HWND window, HWND plainWindow, int presses, const char *device) 
         row(figure, percentile(times.game, 0.99), percentile(times.plain, 0.99), "ms", "%.2f");
         if (!sound)
             continue;
-        std::snprintf(figure, sizeof figure, "key with sound / bare window + clip, %s, median of %d", device, presses);
+        std::snprintf(figure, sizeof figure, "key with sound vs window + clip, %s, median of %d", device, presses);
         row(figure, percentile(times.game, 0.5), percentile(times.withSound, 0.5), "ms", "%.2f");
-        std::snprintf(figure, sizeof figure, "key with sound / bare window + clip, %s, 99th percentile", device);
+        std::snprintf(figure, sizeof figure, "key with sound vs window + clip, %s, 99th percentile", device);
         row(figure, percentile(times.game, 0.99), percentile(times.withSound, 0.99), "ms", "%.2f");
     }
     game.moveSound = 1;
