@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Sounds heard end to end: Karvel.exe under Wine, copied into a folder of its own and driven with
-real key presses; every sound Wine plays is captured through ALSA's file plugin, one file per sound
-in play order, and compared byte for byte with the data of the WAV file it should be.
+real key presses; every sound Wine plays is captured through ALSA's file plugin (one file each time
+the game opens its device), split by each clip's data, and compared byte for byte, in play order,
+with the data of the WAV file it should be.
 
     sounds_e2e.py SCENARIO DIST_DIR WORK_DIR
 
