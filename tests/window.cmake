@@ -4,8 +4,8 @@ if(WIN32)
   add_executable(window_test window_test.cpp winsupport.cpp invariants.cpp)
   karvelResources(window_test)
   target_link_libraries(window_test PRIVATE karvel_ui karvel_warnings GTest::gtest_main)
-  # The seed start-up gives srand passes through the test's recording wrapper.
-  target_link_options(window_test PRIVATE -Wl,--wrap=srand)
+  # The seed start-up gives srand, and the pause box's style, pass through the test's recording wrappers.
+  target_link_options(window_test PRIVATE -Wl,--wrap=srand -Wl,--wrap=__imp_MessageBoxA)
   gtest_discover_tests(window_test DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endif()
 

@@ -96,7 +96,9 @@ HWND startUp(HINSTANCE instance) {
 int runMessageLoop() {
     MSG message;
     int result;
-    while ((result = GetMessageA(&message, mainWindowHandle(), 0, 0)) == 1) {
+    // Every message of the thread: a loop filtered on the main window would never take those of the
+    // hidden windows Windows makes on a GUI thread (an input method's), and the program would hang.
+    while ((result = GetMessageA(&message, nullptr, 0, 0)) == 1) {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }

@@ -8,7 +8,7 @@
 // gravity timer. Returns mainWindow.
 HWND startUp(HINSTANCE instance);
 
-// Pumps the main window's messages until GetMessageA returns anything but 1;
+// Pumps the thread's messages, every window's, until GetMessageA returns anything but 1;
 // returns that result, the process exit code.
 int runMessageLoop();
 

@@ -75,11 +75,14 @@ void onResize(HWND window) {
 
 } // namespace
 
+// Task-modal alone: Windows reads the mode bits as one field, and with the system-modal bit set
+// too the box would be neither, leaving the main window's menu open behind it. MB_TOPMOST keeps
+// what the system-modal flag gave: the box stays on top.
 void pauseGame() {
     stopGravityTimer();
     game.inputBlocked = 1;
     MessageBoxA(nullptr, "Le jeu est en pause...\nVeuillez cliquer sur OK pour reprendre la partie!",
-                "Jeu en pause...", MB_OK | MB_SYSTEMMODAL | MB_TASKMODAL | MB_SETFOREGROUND);
+                "Jeu en pause...", MB_OK | MB_TASKMODAL | MB_TOPMOST | MB_SETFOREGROUND);
     game.fullRepaint = 1; // the box covered part of the window
     requestRepaint();
     startGravityTimer();
