@@ -1,14 +1,13 @@
-// Playing one WAV file on Windows: the game's own effect player, on the game's one thread.
+// Playing one WAV file on Windows: the game's own effect player, a sound service on a thread of
+// its own.
 //
-// One waveOut device is kept open while sounds come, and closed after a quiet spell. Each
-// request reads its file, cuts the sound that plays and writes the new one: about half a
-// millisecond under Wine, where the system's sndPlaySoundA waits for the earlier sound's device
-// to close and opens a new one from a new thread (over 10 ms for a held arrow key), and trusts
-// the sizes inside the file. No callback and no thread of ours: the device is polled.
+// A request only leaves its path for the service and wakes it: the game's thread makes no device
+// call, reads no file and never waits. Audio stacks can take from milliseconds to seconds to open
+// a device, and a device call can block for good once a headset is unplugged: that must freeze
+// the sound, never the game. The service reads the file with the checked reader, cuts the sound
+// that plays, writes the new one, and keeps one waveOut device open while sounds come.
 #include "sound.h"
 #include "wavfile.h"
-
-#include "rules/game.h"
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -23,11 +22,22 @@ constexpr DWORD kFileCapInBytes = 1 << 20; // dadam.wav is 44 KB; a larger file 
 // key, a falling piece's landing and the next move find the device open (or, without one, pay
 // nothing); short enough that the audio driver's timer thread (100 wake-ups a second under
 // Wine) and the volume mixer's entry do not outlast a pause by much.
-constexpr UINT kQuietSpellInMs = 1500;
-constexpr UINT_PTR kQuietTimer = 1; // on the main window; the gravity timer is 0
+constexpr DWORD kQuietSpellInMs = 1500;
+constexpr DWORD kStopWaitInMs = 500; // at the end, for a service caught in a slow device call
 
-// The player's whole state, valid between any two calls: the quiet timer may fire in the
-// pause box's or a dialog's message loop, between two requests.
+// ---- What the game's thread and the service's share: the pending request alone, behind `lock`. ----
+// The game's thread holds the lock only to copy a path in, the service only to take it out, so
+// neither ever waits on the other's work; a request not yet taken is replaced by the next: the
+// latest wins. A slim lock and a condition variable: no kernel call while the service is busy,
+// where Wine makes every event a round trip to its server.
+SRWLOCK lock = SRWLOCK_INIT;
+CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT; // a request was left, or the stop asked for
+char pending[MAX_PATH];
+bool requested, stopping;
+HANDLE service; // the game's thread alone: null until the first request
+
+// ---- The service's thread alone from here on. ----
+
 struct Player {
     HWAVEOUT device;     // null: closed
     WAVEFORMATEX format; // the open device's
@@ -35,12 +45,11 @@ struct Player {
     int held;            // -1: no header on the device
     bool absent;         // opening failed, and no quiet spell has passed since
     DWORD lastAsked;     // while absent: when a sound was last asked for
+    DWORD quietFrom;     // while open: when the device may close if nothing plays
 };
-Player player = {nullptr, {}, {}, -1, false, 0};
+Player player = {nullptr, {}, {}, -1, false, 0, 0};
 // The file being played stays untouched in one buffer while the next is read into the other.
 unsigned char files[2][kFileCapInBytes + 1];
-
-HWND mainWindowHandle() { return static_cast<HWND>(game.mainWindow); }
 
 // Reads the file at PATH into BUFFER: its size, or 0 when it cannot be read or is over the cap.
 DWORD readSoundFile(const char *path, unsigned char *buffer) {
@@ -65,7 +74,6 @@ void releaseHeader() {
 }
 
 void closeDevice() {
-    KillTimer(mainWindowHandle(), kQuietTimer);
     if (!player.device)
         return;
     waveOutReset(player.device); // Wine closes a playing device without it; Windows refuses
@@ -103,18 +111,7 @@ bool cutAndWrite(int next, const WavSound &sound) {
     return waveOutWrite(player.device, &header, sizeof header) == MMSYSERR_NOERROR;
 }
 
-// Closes the device once the last sound has ended and a quiet spell has passed.
-void CALLBACK closeWhenQuiet(HWND window, UINT, UINT_PTR, DWORD) {
-    if (soundPlaying()) {
-        SetTimer(window, kQuietTimer, kQuietSpellInMs, closeWhenQuiet); // the device lags: later
-        return;
-    }
-    closeDevice();
-}
-
-} // namespace
-
-void playSoundFile(const char *path) {
+void play(const char *path) {
     if (player.absent) { // a held key without a device must not pay for a failed open now and then
         const DWORD now = GetTickCount(), quietFor = now - player.lastAsked;
         player.lastAsked = now;
@@ -142,8 +139,68 @@ void playSoundFile(const char *path) {
         return;
     }
     // The quiet spell counts from the end of this sound.
-    const ULONGLONG lengthInMs = sound.dataSize * 1000ULL / sound.bytesPerSecond;
-    SetTimer(mainWindowHandle(), kQuietTimer, static_cast<UINT>(lengthInMs + kQuietSpellInMs), closeWhenQuiet);
+    player.quietFrom = GetTickCount() + static_cast<DWORD>(sound.dataSize * 1000ULL / sound.bytesPerSecond);
 }
 
-void closeSoundDevice() { closeDevice(); }
+// Closes the device once the quiet spell has passed, if its sound has ended; a device that lags
+// gets another spell.
+void closeWhenQuiet() {
+    if (soundPlaying())
+        player.quietFrom = GetTickCount();
+    else
+        closeDevice();
+}
+
+// The service: asleep until a request or the stop, or, while the device is open, until the quiet
+// spell has passed. The lock is held only while it looks at what is shared.
+DWORD WINAPI serve(void *) {
+    char path[MAX_PATH];
+    AcquireSRWLockExclusive(&lock);
+    while (!stopping) {
+        const LONG left = static_cast<LONG>(player.quietFrom + kQuietSpellInMs - GetTickCount());
+        if (requested) {
+            std::memcpy(path, pending, sizeof path);
+            requested = false;
+            ReleaseSRWLockExclusive(&lock);
+            play(path);
+            AcquireSRWLockExclusive(&lock);
+        } else if (player.device && left <= 0) {
+            ReleaseSRWLockExclusive(&lock);
+            closeWhenQuiet();
+            AcquireSRWLockExclusive(&lock);
+        } else {
+            SleepConditionVariableSRW(&changed, &lock, player.device ? static_cast<DWORD>(left) : INFINITE, 0);
+        }
+    }
+    ReleaseSRWLockExclusive(&lock);
+    closeDevice();
+    return 0;
+}
+
+} // namespace
+
+void playSoundFile(const char *path) {
+    const size_t length = strnlen(path, MAX_PATH);
+    if (length == MAX_PATH) // a cut path could name another file
+        return;
+    if (!service) // the first request starts the service, which stays for the program's life
+        service = CreateThread(nullptr, 0, serve, nullptr, 0, nullptr);
+    if (!service)
+        return;
+    AcquireSRWLockExclusive(&lock);
+    std::memcpy(pending, path, length + 1);
+    requested = true;
+    ReleaseSRWLockExclusive(&lock);
+    WakeConditionVariable(&changed);
+}
+
+void closeSoundDevice() {
+    if (!service)
+        return;
+    AcquireSRWLockExclusive(&lock);
+    stopping = true;
+    ReleaseSRWLockExclusive(&lock);
+    WakeConditionVariable(&changed);
+    // A driver call that never returns keeps the service: the process ends without it.
+    WaitForSingleObject(service, kStopWaitInMs);
+}

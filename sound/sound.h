@@ -12,8 +12,10 @@ void playEffect(SoundEffect effect);
 
 // Starts playing a WAV file and returns at once; a later call cuts off an earlier sound. A
 // file that is missing, unreadable or not a plain PCM WAV file is silent, and so is a machine
-// without a sound device. Windows: the game's own player (playfile_win.cpp). Tests record instead.
+// without a sound device. Windows: the game's own sound service (playfile_win.cpp), which does the
+// reading and the device calls on a thread of its own. Tests record instead.
 void playSoundFile(const char *path);
 
-// Stops the sound and closes the device, before the process ends. Windows only.
+// Before the process ends: stops the sound service, which closes the device, waiting for it at
+// most half a second (a driver call may never return). Windows only.
 void closeSoundDevice();

@@ -29,3 +29,14 @@ if(WIN32)
   set_tests_properties(Sound.ExeAloneSilentDespiteASystemDefaultSound
                        PROPERTIES ENVIRONMENT KARVEL_DEFAULT_SOUND_PROBE=$<TARGET_FILE:defaultsound>)
 endif()
+
+# The sound service over an audio stack that stalls or fails: the game's sound library with
+# waveOut calls of the test's own, one row of the table per test.
+if(WIN32)
+  add_executable(stalled_sound_test stalled_sound_test.cpp)
+  target_link_libraries(stalled_sound_test PRIVATE karvel_playfile karvel_warnings)
+  karvelSounds(stalled_sound_test ${CMAKE_CURRENT_BINARY_DIR})
+  foreach(row heldkey slowed hung deviceback otherformat)
+    add_test(NAME StalledSoundStack.${row} COMMAND stalled_sound_test ${row})
+  endforeach()
+endif()

@@ -1,0 +1,309 @@
+// The sound service over an audio stack that stalls, fails or misbehaves: the game's sound library
+// linked with this program's own waveOut calls, which take each row's time and note what the
+// service asks of them. Whatever the device does, every request returns at once.
+//
+//     stalled_sound_test ROW    one row of the table, in a process of its own; 0 when it passes
+//
+// The hung row runs in a second process, started by the first: once its requests are made (its
+// message loop has ended), it must end by itself within a second, with the exit code it returns.
+#include "sound/sound.h"
+#include "sound/wavfile.h"
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Row {
+    const char *name;
+    DWORD openMs, resetMs, closeMs; // what each of those calls takes
+    bool writeHangs;                // a write never returns, as after a headset is unplugged
+    int failedOpens;                // the first opens find no device
+    bool (*run)();                  // requests and checks; true when they pass
+};
+const Row *row;
+
+// ---- The device: what the service asked of it, noted for the checks. ----
+CRITICAL_SECTION lock; // the service's thread notes, the test's reads
+std::vector<std::string> calls; // "open 22050/1/16", "write bip", "reset", "close", "overwritten"
+WAVEHDR *held;                  // the header the device plays, and its bytes as written
+std::string heldBytes;
+std::vector<std::pair<std::string, std::string>> sounds; // name, the data a device gets
+
+void note(const std::string &call) {
+    EnterCriticalSection(&lock);
+    calls.push_back(call);
+    LeaveCriticalSection(&lock);
+}
+
+std::vector<std::string> noted(const char *prefix) {
+    EnterCriticalSection(&lock);
+    std::vector<std::string> found;
+    for (const std::string &call : calls)
+        if (call.rfind(prefix, 0) == 0)
+            found.push_back(call);
+    LeaveCriticalSection(&lock);
+    return found;
+}
+
+// A buffer the device holds must not change before the device gives it back.
+void checkHeld() {
+    if (held && heldBytes != std::string(held->lpData, held->dwBufferLength))
+        note("overwritten while the device held it");
+}
+
+MMRESULT WINAPI openDevice(LPHWAVEOUT device, UINT, LPCWAVEFORMATEX format, DWORD_PTR, DWORD_PTR, DWORD) {
+    Sleep(row->openMs);
+    static int failed;
+    if (failed++ < row->failedOpens)
+        return note("open failed"), MMSYSERR_NODRIVER;
+    note("open " + std::to_string(format->nSamplesPerSec) + "/" + std::to_string(format->nChannels) + "/" +
+         std::to_string(format->wBitsPerSample));
+    *device = reinterpret_cast<HWAVEOUT>(1);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI writeSound(HWAVEOUT, LPWAVEHDR header, UINT) {
+    if (row->writeHangs)
+        Sleep(INFINITE);
+    held = header;
+    heldBytes.assign(header->lpData, header->dwBufferLength);
+    header->dwFlags |= WHDR_INQUEUE; // playing until a reset: each sound is cut by the next
+    auto sound = std::find_if(sounds.begin(), sounds.end(), [](const auto &s) { return s.second == heldBytes; });
+    note("write " + (sound == sounds.end() ? std::string("unknown") : sound->first));
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI resetDevice(HWAVEOUT) {
+    Sleep(row->resetMs);
+    checkHeld();
+    if (held)
+        held->dwFlags = (held->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    note("reset");
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI prepareHeader(HWAVEOUT, LPWAVEHDR header, UINT) {
+    header->dwFlags |= WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI unprepareHeader(HWAVEOUT, LPWAVEHDR header, UINT) {
+    checkHeld();
+    header->dwFlags &= ~WHDR_PREPARED;
+    held = header == held ? nullptr : held;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI closeDevice(HWAVEOUT) {
+    Sleep(row->closeMs);
+    note("close");
+    return MMSYSERR_NOERROR;
+}
+
+} // namespace
+
+// The game's sound library calls these through its imports: they are the device here.
+extern "C" {
+decltype(&waveOutOpen) __imp_waveOutOpen = openDevice;
+decltype(&waveOutWrite) __imp_waveOutWrite = writeSound;
+decltype(&waveOutReset) __imp_waveOutReset = resetDevice;
+decltype(&waveOutPrepareHeader) __imp_waveOutPrepareHeader = prepareHeader;
+decltype(&waveOutUnprepareHeader) __imp_waveOutUnprepareHeader = unprepareHeader;
+decltype(&waveOutClose) __imp_waveOutClose = closeDevice;
+}
+
+namespace {
+
+std::string folder; // this program's, where the sounds are
+std::vector<double> requestMs;
+
+bool fail(const std::string &what) {
+    std::printf("FAIL: %s\n", what.c_str());
+    return false;
+}
+
+double nowMs() {
+    LARGE_INTEGER count, frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * double(count.QuadPart) / double(frequency.QuadPart);
+}
+
+// One request, timed on this thread, then the rest of a held key's 33 ms.
+void request(const char *name) {
+    const std::string path = folder + name + ".wav";
+    const double start = nowMs();
+    playSoundFile(path.c_str());
+    requestMs.push_back(nowMs() - start);
+    Sleep(33);
+}
+
+bool writtenWithin(size_t writes, DWORD ms) {
+    for (DWORD waited = 0; noted("write").size() < writes && waited < ms; waited += 5)
+        Sleep(5);
+    return noted("write").size() >= writes;
+}
+
+// Left and Right held: bip and tac in turn, each written before the next and cut by it.
+bool heldKey() {
+    for (size_t i = 0; i < 20; ++i) {
+        request(i % 2 ? "tac" : "bip");
+        if (!writtenWithin(i + 1, 1000))
+            return fail("request " + std::to_string(i + 1) + " was not written");
+    }
+    return true;
+}
+
+// Open, reset and close take hundreds of milliseconds: requests made meanwhile are replaced by the
+// next, and the last is written once the device is free.
+bool slowed() {
+    for (int i = 0; i < 20; ++i)
+        request(i % 2 ? "tac" : "bip");
+    Sleep(row->openMs + 2 * row->resetMs);
+    const std::vector<std::string> writes = noted("write");
+    if (writes.empty() || writes.back() != "write tac")
+        return fail("the last request, tac, was not the last sound written");
+    return true;
+}
+
+// The first write never returns: requests still return at once, and the process ends by itself.
+bool hung() {
+    for (int i = 0; i < 20; ++i)
+        request("bip");
+    return true;
+}
+
+// No device at first; once no sound has been asked for during a quiet spell it is looked for
+// again, and from then on every sound is written, also at a held key's rate.
+bool deviceBack() {
+    request("bip");
+    Sleep(1600);
+    for (size_t i = 0; i < 10; ++i) {
+        request("bip");
+        if (!writtenWithin(i + 1, 1000))
+            return fail("after the device came back, request " + std::to_string(i + 2) + " was not written");
+    }
+    return true;
+}
+
+// A file of another format needs the device opened again for it.
+bool otherFormat() {
+    const char *const names[] = {"bip", "low", "bip"};
+    for (size_t i = 0; i < 3; ++i) {
+        request(names[i]);
+        if (!writtenWithin(i + 1, 1000))
+            return fail(std::string("the sound ") + names[i] + " was not written");
+    }
+    const std::vector<std::string> opens = noted("open");
+    const std::vector<std::string> expected = {"open 22050/1/16", "open 11025/1/8", "open 22050/1/16"};
+    if (opens != expected)
+        return fail("the device was opened " + std::to_string(opens.size()) + " times, not once for each format");
+    return true;
+}
+
+const Row rows[] = {
+    // name          open reset close  hangs  failed  run
+    {"heldkey",      0,   0,    0,     false, 0,      heldKey},
+    {"slowed",       500, 200,  300,   false, 0,      slowed},
+    {"hung",         0,   0,    0,     true,  0,      hung},
+    {"deviceback",   0,   0,    0,     false, 1,      deviceBack},
+    {"otherformat",  0,   0,    0,     false, 0,      otherFormat},
+};
+
+// The five sounds beside this program, and low.wav, 11025 Hz mono 8-bit, written here.
+bool loadSounds() {
+    char exe[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    folder.assign(exe, length);
+    folder.erase(folder.rfind('\\') + 1);
+    const unsigned char low[] = {'R', 'I', 'F', 'F', 40, 1, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0,
+                                 0, 1, 0, 1, 0, 0x11, 0x2B, 0, 0, 0x11, 0x2B, 0, 0, 1, 0, 8, 0, 'd', 'a', 't', 'a',
+                                 4, 1, 0, 0};
+    std::string lowFile(reinterpret_cast<const char *>(low), sizeof low);
+    for (int i = 0; i < 260; ++i)
+        lowFile += char(128 + (i % 20 < 10 ? 40 : -40));
+    if (FILE *out = std::fopen((folder + "low.wav").c_str(), "wb")) {
+        std::fwrite(lowFile.data(), 1, lowFile.size(), out);
+        std::fclose(out);
+    }
+    for (const char *name : {"bip", "tac", "low"}) {
+        std::string bytes(1 << 20, '\0');
+        FILE *in = std::fopen((folder + name + ".wav").c_str(), "rb");
+        bytes.resize(in ? std::fread(&bytes[0], 1, bytes.size(), in) : 0);
+        if (in)
+            std::fclose(in);
+        WavSound sound;
+        if (!readWavSound(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size(), &sound))
+            return fail(std::string("no sound in ") + folder + name + ".wav");
+        sounds.emplace_back(name, std::string(reinterpret_cast<const char *>(sound.data), sound.dataSize));
+    }
+    return true;
+}
+
+constexpr int kLoopResult = 3; // what the hung row's process returns when it passes
+
+// Runs the hung row in a process of its own: 0 when it ends within a second of its loop's end,
+// with its own exit code.
+int endsByItself(const char *exe) {
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    HANDLE loopEnded = CreateEventA(&inherited, TRUE, FALSE, nullptr);
+    std::string command = std::string("\"") + exe + "\" hung " + std::to_string(uintptr_t(loopEnded));
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child;
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child))
+        return fail("the hung row's process did not start"), 1;
+    const bool ended = WaitForSingleObject(loopEnded, 30000) == WAIT_OBJECT_0 &&
+                       WaitForSingleObject(child.hProcess, 1000) == WAIT_OBJECT_0;
+    DWORD code = 0;
+    GetExitCodeProcess(child.hProcess, &code);
+    TerminateProcess(child.hProcess, 1);
+    if (!ended)
+        return fail("the process did not end within a second of its loop's end"), 1;
+    return code == kLoopResult ? 0 : (fail("exit code " + std::to_string(code)), 1);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    InitializeCriticalSection(&lock);
+    for (const Row &r : rows)
+        row = argc >= 2 && std::strcmp(argv[1], r.name) == 0 ? &r : row;
+    if (!row)
+        return std::printf("usage: stalled_sound_test ROW\n"), 2;
+    const bool child = argc == 3;
+    if (row->writeHangs && !child)
+        return endsByItself(argv[0]);
+    bool passed = loadSounds() && row->run();
+    // The message loop has ended: the process must end now, whatever the service is doing.
+    if (child)
+        SetEvent(reinterpret_cast<HANDLE>(std::strtoull(argv[2], nullptr, 10)));
+    const double stopStart = nowMs();
+    closeSoundDevice();
+    const double stopMs = nowMs() - stopStart;
+
+    std::sort(requestMs.begin(), requestMs.end());
+    const double median = requestMs.empty() ? 0 : requestMs[requestMs.size() / 2];
+    const double most = requestMs.empty() ? 0 : requestMs.back();
+    std::printf("%s: %zu requests, median %.3f ms, longest %.3f ms; stopped after %.0f ms; device calls:",
+                row->name, requestMs.size(), median, most, stopMs);
+    for (const std::string &call : noted(""))
+        std::printf(" %s;", call.c_str());
+    std::printf("\n");
+    if (median > 0.1 || most > 5)
+        passed = fail("a request held the game's thread");
+    if (stopMs > 600)
+        passed = fail("the stop waited for the service");
+    if (!noted("overwritten").empty())
+        passed = fail("a file was read into the buffer the device played");
+    std::fflush(stdout);
+    return passed ? (child ? kLoopResult : 0) : 1;
+}
