@@ -1,18 +1,27 @@
 #!/usr/bin/env python3
-"""End to end: the staged Karvel.exe under Wine, on a desktop with a window manager,
-driven with real key presses; screenshots are read back pixel by pixel."""
+"""End to end: the staged Karvel.exe under Wine, on a desktop with a window manager and a sound
+device (ALSA, captured into files), driven with real key presses; screenshots are read back pixel
+by pixel."""
 import os
 import subprocess
 import sys
 import time
 
-from winplay import PAUSE_CAPTION, TITLE, Client, Shot, checkWholePicture, fail, findClientOrigin, waitFor, xdotool
+from winplay import (AUDIO_DRIVER, PAUSE_CAPTION, TITLE, Client, Shot, captureHome, checkWholePicture, fail,
+                     findClientOrigin, freshFolder, prefixSettings, waitFor, xdotool)
 
 
 def main():
     exe, folder = sys.argv[1], sys.argv[2]
-    os.makedirs(folder, exist_ok=True)
-    game = subprocess.Popen(["wine", exe])
+    freshFolder(folder)
+    capture = captureHome(folder)
+    with prefixSettings([AUDIO_DRIVER + ("alsa",)]):
+        play(exe, folder, capture)
+    print("end to end: passed")
+
+
+def play(exe, folder, capture):
+    game = subprocess.Popen(["wine", exe], env=dict(os.environ, HOME=os.path.join(folder, "home")))
     try:
         window = waitFor("the main window", lambda: xdotool("search", "--onlyvisible", "--name", "^" + TITLE + "$"))
         window = window.split()[0]
@@ -40,6 +49,13 @@ def main():
         if not any(r == 19 for _, r in cells) or len(cells) != 8:
             fail("Down: expected a landed piece on the floor and a new piece, saw %s" % sorted(cells))
         checkWholePicture(landed, "after landing")
+        # The sounds played, and gravity goes on after them.
+        if not any(any(open(os.path.join(capture, f), "rb").read()) for f in os.listdir(capture)):
+            fail("no sound was played")
+        time.sleep(1.6)
+        falling = lambda shown: min(r for _, r in shown if r < 15)
+        if falling(Client(Shot(folder, "3-falling"), origin).occupiedCells()) <= falling(cells):
+            fail("the next piece did not fall after the sounds")
 
         xdotool("key", "p")
         box = waitFor("the pause box", lambda: xdotool("search", "--onlyvisible", "--name", "^" + PAUSE_CAPTION + "$"))
@@ -73,7 +89,6 @@ def main():
     finally:
         if game.poll() is None:
             game.kill()
-    print("end to end: passed")
 
 
 if __name__ == "__main__":

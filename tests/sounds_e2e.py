@@ -11,7 +11,7 @@ folder, the capture and the screenshots; "inplace" runs the game in DIST_DIR its
 prefix's audio driver is set to ALSA for the run and put back afterwards. "alone" needs
 KARVEL_DEFAULT_SOUND_PROBE: the path of the built defaultsound.exe."""
 import atexit
-import json
+import itertools
 import os
 import re
 import shutil
@@ -20,7 +20,8 @@ import subprocess
 import sys
 import time
 
-from winplay import BLACK, TITLE, Client, Shot, checkWholePicture, fail, findClientOrigin, freshFolder, waitFor, xdotool
+from winplay import (AUDIO_DRIVER, BLACK, TITLE, Client, Shot, captureHome, checkWholePicture, fail, findClientOrigin,
+                     freshFolder, prefixSettings, waitFor, xdotool)
 
 WAVS = ("bip", "tac", "toc", "blop", "dadam")
 MOVE_TURN_LAND = ["bip", "tac", "toc"]
@@ -55,11 +56,15 @@ def captured(folder):
     return b"".join(open(os.path.join(folder, n), "rb").read() for n in names)
 
 
-def split(stream, names):
+def split(stream, names, why=None):
     """Finds the sounds NAMES in STREAM in order, each after the silence (zero samples) the driver
     may write between sounds: returns how many bytes of each were heard, or None when STREAM is
-    anything else. "name?" may be cut off by the next sound, a prefix of its data (none at all if
-    cut before it began); any other sound is whole. Nothing but silence follows the last."""
+    anything else, and then appends to the list WHY what was heard and where it went wrong. "name?"
+    may be cut off by the next sound, a prefix of its data (none at all if cut before it began); any
+    other sound is whole. Nothing but silence follows the last."""
+    def wrong(what):
+        if why is not None:
+            why.append("of %d bytes, heard %s, then %s" % (len(stream), heard, what))
     heard, at = [], 0
     for name in names:
         data = WAV[name.rstrip("?")]
@@ -67,12 +72,23 @@ def split(stream, names):
         start = max(at, len(stream) - len(stream[at:].lstrip(b"\0")) - lead)
         same = len(os.path.commonprefix([stream[start:start + len(data)], data]))
         if not name.endswith("?") and same < len(data):
-            return None
+            return wrong("%s: only %d of its %d bytes at byte %d, then %s" % (
+                name, same, len(data), start, stream[start + same:start + same + 8].hex(" ", 2) or "the end"))
         if same < len(data):  # a cut sound's last zero samples cannot be told from silence
             same = len(stream[start:start + same].rstrip(b"\0"))
         heard.append(same)
         at = start + same if same else at
-    return heard if not any(stream[at:]) else None
+    if any(stream[at:]):
+        return wrong("more sound from byte %d" % (len(stream) - len(stream[at:].lstrip(b"\0"))))
+    return heard
+
+
+def unheard(stream, names):
+    """What STREAM holds instead of the sounds NAMES, for a failure's message."""
+    why = []
+    split(stream, names, why)
+    runs = ("%s x%d" % (name, len(list(run))) for name, run in itertools.groupby(names))
+    return "expected %s; %s" % (", ".join(runs), why[0] if why else "heard them")
 
 
 def cells(shape, column, row):
@@ -129,14 +145,8 @@ class Game:
 
     def __init__(self, work, folder, exe, wrap=(), trace=False):
         self.work, self.folder, self.heard = work, folder, []
-        self.capture = os.path.join(work, "capture")
-        home = os.path.join(work, "home")
-        os.makedirs(self.capture)
-        os.makedirs(home)
-        with open(os.path.join(home, ".asoundrc"), "w") as f:
-            f.write('pcm.!default { type file slave.pcm "null" file "%s/cap-%%r-%%c-%%b.raw" format "raw" '
-                    'truncate false }\n' % self.capture)
-        env = dict(os.environ, HOME=home, LC_ALL="C.UTF-8")
+        self.capture = captureHome(work)
+        env = dict(os.environ, HOME=os.path.join(work, "home"), LC_ALL="C.UTF-8")
         self.log = os.path.join(work, "wine.log")
         if trace:  # the files the game opens and its sound device calls, for the checks that count them
             env["WINEDEBUG"] = "-all,+timestamp,trace+file,trace+winmm"
@@ -176,21 +186,26 @@ class Game:
         before = self.look().occupiedCells()  # keys act again after the next tick, which drops the piece
         waitFor("a gravity tick", lambda: self.look().occupiedCells() != before, seconds=5)
 
+    def hear(self, names, mark=0, seconds=6):
+        """Waits until the capture from byte MARK on is the sounds NAMES (see split); fails, saying
+        what it heard, when it is not within SECONDS."""
+        end = time.time() + seconds
+        while split(captured(self.capture)[mark:], names) is None:
+            if time.time() > end:
+                fail("not the sounds expected: " + unheard(captured(self.capture)[mark:], names))
+            time.sleep(0.1)
+        return split(captured(self.capture)[mark:], names)
+
     def expect(self, *names, settle=0.2):
         """Checks every capture so far against the sounds expected so far, in play order, once
         SETTLE seconds have passed without a new one."""
         before = len(self.heard)
         self.heard += names
-        end = time.time() + 6
-        while split(captured(self.capture), self.heard) is None and time.time() < end:
-            time.sleep(0.1)
+        self.hear(self.heard)
         time.sleep(settle)
-        got = split(captured(self.capture), self.heard)
+        got = self.hear(self.heard, seconds=0)
         print("expected %s; heard %s" % (" ".join("%s (%d bytes)" % (n, len(WAV[n.rstrip("?")])) for n in names)
-                                         or "nothing", " ".join(map(str, (got or [])[before:])) or "nothing"))
-        if got is None:
-            fail("expected the sounds %s, captured %d bytes: not those sounds in that order"
-                 % (self.heard, len(captured(self.capture))))
+                                         or "nothing", " ".join(map(str, got[before:])) or "nothing"))
 
     def calls(self, pattern):
         """When (s) each call in the Wine trace so far that matches PATTERN was made."""
@@ -296,11 +311,10 @@ def clearedRowThenGameOver(game):
     else:
         fail("no GAME OVER after 320 presses of Down")
     # Landings (toc.wav, each maybe cut off by the next sound), then dadam.wav whole.
-    landingsThenOver = lambda: split(captured(game.capture)[before:], ["toc?"] * 40 + ["dadam"])
-    waitFor("dadam.wav to end", landingsThenOver, seconds=5)
+    game.hear(["toc?"] * 40 + ["dadam"], before, seconds=8)
     time.sleep(0.2)  # nothing more may come
-    got = landingsThenOver()
-    landings = [n for n in (got or [])[:-1] if n]
+    got = game.hear(["toc?"] * 40 + ["dadam"], before, seconds=0)
+    landings = [n for n in got[:-1] if n]
     print("game over: %d landing sound(s) heard, then dadam.wav whole" % len(landings))
     if not landings:
         fail("game over: expected landings (toc.wav) then dadam.wav whole, captured %s" % got)
@@ -315,7 +329,7 @@ def heldKey(game):
     a 1 s sound as the move sound: three moves are on screen long before it could end, and each
     cuts off the one before. The device is opened once and closed after the quiet spell."""
     def heard(names):
-        return waitFor("%d sounds ending with %s" % (len(names), names[-1]), lambda: split(captured(game.capture)[mark:], names))
+        return game.hear(names, mark, seconds=20)
 
     presses, mark = 60, 0
     game.keys(*["Left", "Right"] * (presses // 2), delay=33)
@@ -431,19 +445,6 @@ SCENARIOS = {
 TRACED = ("held", "nodevice")
 
 
-def current(key, name):
-    """The prefix's registry text NAME under KEY, None when there is none."""
-    out = subprocess.run(["wine", "reg", "query", key, "/v", name], capture_output=True, text=True).stdout
-    return next((line.split("REG_SZ", 1)[1].strip() for line in out.splitlines() if "REG_SZ" in line), None)
-
-
-def setting(key, name, value):
-    """Sets the prefix's registry text NAME under KEY to VALUE (None deletes it)."""
-    args = ["add", key, "/v", name, "/t", "REG_SZ", "/d", value, "/f"] if value is not None else \
-           ["delete", key, "/v", name, "/f"]
-    subprocess.run(["wine", "reg"] + args, capture_output=True, check=value is not None)
-
-
 def runScenario(name, dist, work):
     """Runs scenario NAME on the game in DIST (Karvel.exe and its WAV files) inside WORK; exits
     with a message starting "FAIL:" when a check fails."""
@@ -459,33 +460,21 @@ def runScenario(name, dist, work):
                 shutil.copy(os.path.join(dist, wav + ".wav"), folder)
     print("%s: Z:%s\\%s (%d characters)" % (name, folder.replace("/", "\\"), exe, len(folder) + 3 + len(exe)))
     WAV.update((w, wavData(os.path.join(dist, w + ".wav"))) for w in WAVS)
-    settings = [(r"HKCU\Software\Wine\Drivers", "Audio", "" if name == "nodevice" else "alsa")]
+    settings = [AUDIO_DRIVER + ("" if name == "nodevice" else "alsa",)]
     if name == "alone":  # the sound Wine plays for a missing file unless told not to
         shutil.copy(os.path.join(dist, "dadam.wav"), os.path.join(work, "ding.wav"))
         settings.append((r"HKCU\Control Panel\Sounds", "Default", "Z:%s\\ding.wav,Default Beep" % work.replace("/", "\\")))
-    # What the prefix had, kept in it until put back: a run killed before that is undone by the next.
-    saved = os.path.join(os.environ["WINEPREFIX"], "karvel-sound-settings.json")
-    if os.path.exists(saved):
-        for old in json.load(open(saved)):
-            setting(*old)
-    olds = [(key, entry, current(key, entry)) for key, entry, _ in settings]
-    with open(saved, "w") as f:
-        json.dump(olds, f)
     game = None
     try:
-        for new in settings:
-            setting(*new)
-        # The game ends with this script, even killed: no window of a dead run stays on the display.
-        game = Game(work, folder, exe, ["setpriv", "--pdeathsig", "KILL"] + (wrap(folder) if wrap else []),
-                    trace=name in TRACED)
-        run(game)
-        game.close()
+        with prefixSettings(settings):
+            # The game ends with this script, even killed: no window of a dead run stays on the display.
+            game = Game(work, folder, exe, ["setpriv", "--pdeathsig", "KILL"] + (wrap(folder) if wrap else []),
+                        trace=name in TRACED)
+            run(game)
+            game.close()
     finally:
         if game is not None and game.process.poll() is None:
             game.process.kill()
-        for old in reversed(olds):
-            setting(*old)
-        os.remove(saved)
     print("%s: passed" % name)
 
 

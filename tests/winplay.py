@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Driving the staged Karvel.exe under Wine on a test display: key presses through xdotool,
 screenshots read back pixel by pixel. Shared by the end-to-end tests."""
+import contextlib
+import json
 import os
 import shutil
 import subprocess
@@ -114,3 +116,53 @@ def checkWholePicture(client, what):
         fail("%s: GAME OVER shown during a game" % what)
     if not any(p not in (BLACK, BACKGROUND) for p in client.region(205, 175, 300, 225)):
         fail("%s: no next piece in the preview" % what)
+
+
+def registryText(key, name):
+    """The prefix's registry text NAME under KEY, None when there is none."""
+    out = subprocess.run(["wine", "reg", "query", key, "/v", name], capture_output=True, text=True).stdout
+    return next((line.split("REG_SZ", 1)[1].strip() for line in out.splitlines() if "REG_SZ" in line), None)
+
+
+def setRegistryText(key, name, value):
+    """Sets the prefix's registry text NAME under KEY to VALUE (None deletes it)."""
+    args = ["add", key, "/v", name, "/t", "REG_SZ", "/d", value, "/f"] if value is not None else \
+           ["delete", key, "/v", name, "/f"]
+    subprocess.run(["wine", "reg"] + args, capture_output=True, check=value is not None)
+
+
+@contextlib.contextmanager
+def prefixSettings(settings):
+    """The prefix's registry texts [(key, name, value)] set for the time of the block. What the prefix
+    had is kept in it until put back: a run killed before that is undone by the next."""
+    saved = os.path.join(os.environ["WINEPREFIX"], "karvel-sound-settings.json")
+    if os.path.exists(saved):
+        for old in json.load(open(saved)):
+            setRegistryText(*old)
+    olds = [(key, name, registryText(key, name)) for key, name, _ in settings]
+    with open(saved, "w") as f:
+        json.dump(olds, f)
+    try:
+        for new in settings:
+            setRegistryText(*new)
+        yield
+    finally:
+        for old in reversed(olds):
+            setRegistryText(*old)
+        os.remove(saved)
+
+
+# Where the prefix names its audio driver: "alsa" plays into the device a captureHome names.
+AUDIO_DRIVER = (r"HKCU\Software\Wine\Drivers", "Audio")
+
+
+def captureHome(work):
+    """A HOME for Wine under WORK whose ALSA device writes every sound it plays into WORK/capture,
+    one file each time a device is opened, and nowhere else: returns that folder."""
+    home, capture = os.path.join(work, "home"), os.path.join(work, "capture")
+    os.makedirs(capture)
+    os.makedirs(home)
+    with open(os.path.join(home, ".asoundrc"), "w") as f:
+        f.write('pcm.!default { type file slave.pcm "null" file "%s/cap-%%r-%%c-%%b.raw" format "raw" '
+                'truncate false }\n' % capture)
+    return capture
