@@ -24,6 +24,11 @@ constexpr DWORD kFileCapInBytes = 1 << 20; // dadam.wav is 44 KB; a larger file 
 // Wine) and the volume mixer's entry do not outlast a pause by much.
 constexpr DWORD kQuietSpellInMs = 1500;
 constexpr DWORD kStopWaitInMs = 500; // at the end, for a service caught in a slow device call
+// The picture first: the key or tick that asked for a sound is drawn in about a millisecond, and
+// the file read and device calls, done meanwhile on a machine of two cores, slowed that paint by
+// half (measured under Wine). A sound a few milliseconds later is far below what an ear can tell
+// (Windows may round the wait up to its 16 ms clock tick, still well within that).
+constexpr DWORD kPictureFirstInMs = 3;
 
 // ---- What the game's thread and the service's share: the pending request alone, behind `lock`. ----
 // The game's thread holds the lock only to copy a path in, the service only to take it out, so
@@ -162,6 +167,7 @@ DWORD WINAPI serve(void *) {
             std::memcpy(path, pending, sizeof path);
             requested = false;
             ReleaseSRWLockExclusive(&lock);
+            Sleep(kPictureFirstInMs);
             play(path);
             AcquireSRWLockExclusive(&lock);
         } else if (player.device && left <= 0) {
