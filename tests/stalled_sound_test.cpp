@@ -261,8 +261,10 @@ int endsByItself(const char *exe) {
     PROCESS_INFORMATION child;
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child))
         return fail("the hung row's process did not start"), 1;
-    const bool ended = WaitForSingleObject(loopEnded, 30000) == WAIT_OBJECT_0 &&
-                       WaitForSingleObject(child.hProcess, 1000) == WAIT_OBJECT_0;
+    const bool loopEndedInTime = WaitForSingleObject(loopEnded, 30000) == WAIT_OBJECT_0;
+    const double loopEnd = nowMs();
+    const bool ended = loopEndedInTime && WaitForSingleObject(child.hProcess, 1000) == WAIT_OBJECT_0;
+    std::printf("hung: the process ended %.0f ms after its loop\n", nowMs() - loopEnd);
     DWORD code = 0;
     GetExitCodeProcess(child.hProcess, &code);
     TerminateProcess(child.hProcess, 1);
