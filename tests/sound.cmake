@@ -36,6 +36,8 @@ if(WIN32)
   add_executable(stalled_sound_test stalled_sound_test.cpp)
   target_link_libraries(stalled_sound_test PRIVATE karvel_playfile karvel_warnings)
   karvelSounds(stalled_sound_test ${CMAKE_CURRENT_BINARY_DIR})
+  # A sound of another format than the five (8000 Hz, mono, 8 bits), beside them.
+  configure_file(wav-corpus/odd-chunk-then-data.wav ${CMAKE_CURRENT_BINARY_DIR}/other.wav COPYONLY)
   foreach(row heldkey slowed hung deviceback otherformat)
     add_test(NAME StalledSoundStack.${row} COMMAND stalled_sound_test ${row})
   endforeach()

@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -26,14 +28,30 @@ struct Row {
     DWORD openMs, resetMs, closeMs; // what each of those calls takes
     bool writeHangs;                // a write never returns, as after a headset is unplugged
     int failedOpens;                // the first opens find no device
-    bool (*run)();                  // requests and checks; true when they pass
+    const char *requests;           // the sounds asked for, one every 33 ms as a held key repeats
+    DWORD pauseMs;                  // after the first request, which then finds no device
+    bool eachWritten;               // every later request is written, before the next (else the last is)
+    const char *opens;              // the formats the device was opened for, in order
+};
+const Row rows[] = {
+    // name         open reset close hangs failed requests                            pause each  opens
+    {"heldkey",     0,   0,    0,    false, 0, "bip tac bip tac bip tac bip tac bip",  0,    true,  "22050/1/16"},
+    {"slowed",      500, 200,  300,  false, 0, "bip tac bip tac bip tac bip tac bip tac bip tac bip tac bip tac",
+                                                                                       0,    false, "22050/1/16"},
+    {"hung",        0,   0,    0,    true,  0, "bip bip bip bip bip bip bip bip bip",  0,    false, "22050/1/16"},
+    // No device at first: once no sound has been asked for during a quiet spell it is looked for
+    // again, and from then on every sound is written, also at a held key's rate.
+    {"deviceback",  0,   0,    0,    false, 1, "bip bip bip bip bip bip bip bip",      1600, true,  "failed 22050/1/16"},
+    // Another format: the device is opened again for it, and again for the first.
+    {"otherformat", 0,   0,    0,    false, 0, "bip other bip",                        0,    true,
+     "22050/1/16 8000/1/8 22050/1/16"},
 };
 const Row *row;
 
 // ---- The device: what the service asked of it, noted for the checks. ----
-CRITICAL_SECTION lock; // the service's thread notes, the test's reads
-std::vector<std::string> calls; // "open 22050/1/16", "write bip", "reset", "close", "overwritten"
-WAVEHDR *held;                  // the header the device plays, and its bytes as written
+CRITICAL_SECTION lock;           // the service's thread notes, the test's reads
+std::vector<std::string> calls;  // "open 22050/1/16", "write bip", "reset", "close", ...
+WAVEHDR *held;                   // the header the device plays, and its bytes as written
 std::string heldBytes;
 std::vector<std::pair<std::string, std::string>> sounds; // name, the data a device gets
 
@@ -46,9 +64,7 @@ void note(const std::string &call) {
 std::vector<std::string> noted(const char *prefix) {
     EnterCriticalSection(&lock);
     std::vector<std::string> found;
-    for (const std::string &call : calls)
-        if (call.rfind(prefix, 0) == 0)
-            found.push_back(call);
+    std::copy_if(calls.begin(), calls.end(), back_inserter(found), [&](auto &c) { return c.rfind(prefix, 0) == 0; });
     LeaveCriticalSection(&lock);
     return found;
 }
@@ -76,7 +92,7 @@ MMRESULT WINAPI writeSound(HWAVEOUT, LPWAVEHDR header, UINT) {
     held = header;
     heldBytes.assign(header->lpData, header->dwBufferLength);
     header->dwFlags |= WHDR_INQUEUE; // playing until a reset: each sound is cut by the next
-    auto sound = std::find_if(sounds.begin(), sounds.end(), [](const auto &s) { return s.second == heldBytes; });
+    auto sound = std::find_if(sounds.begin(), sounds.end(), [](auto &s) { return s.second == heldBytes; });
     note("write " + (sound == sounds.end() ? std::string("unknown") : sound->first));
     return MMSYSERR_NOERROR;
 }
@@ -122,7 +138,7 @@ decltype(&waveOutClose) __imp_waveOutClose = closeDevice;
 
 namespace {
 
-std::string folder; // this program's, where the sounds are
+std::string folder; // this program's, where the sounds are (other.wav: 8000 Hz, mono, 8 bits)
 std::vector<double> requestMs;
 
 bool fail(const std::string &what) {
@@ -137,109 +153,52 @@ double nowMs() {
     return 1000.0 * double(count.QuadPart) / double(frequency.QuadPart);
 }
 
-// One request, timed on this thread, then the rest of a held key's 33 ms.
-void request(const char *name) {
-    const std::string path = folder + name + ".wav";
-    const double start = nowMs();
-    playSoundFile(path.c_str());
-    requestMs.push_back(nowMs() - start);
-    Sleep(33);
-}
-
 bool writtenWithin(size_t writes, DWORD ms) {
     for (DWORD waited = 0; noted("write").size() < writes && waited < ms; waited += 5)
         Sleep(5);
     return noted("write").size() >= writes;
 }
 
-// Left and Right held: bip and tac in turn, each written before the next and cut by it.
-bool heldKey() {
-    for (size_t i = 0; i < 20; ++i) {
-        request(i % 2 ? "tac" : "bip");
-        if (!writtenWithin(i + 1, 1000))
+// The row's requests, each timed on this thread, then its checks of what the device was asked.
+bool run() {
+    std::vector<std::string> names;
+    for (const char *at = row->requests; *at; at += std::strspn(at, " "))
+        names.emplace_back(at, std::strcspn(at, " ")), at += names.back().size();
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string path = folder + names[i] + ".wav";
+        const double start = nowMs();
+        playSoundFile(path.c_str());
+        requestMs.push_back(nowMs() - start);
+        Sleep(i == 0 && row->pauseMs ? row->pauseMs : 33);
+        const size_t writes = i + (row->pauseMs ? 0 : 1);
+        if (row->eachWritten && writes && !writtenWithin(writes, 1000))
             return fail("request " + std::to_string(i + 1) + " was not written");
     }
+    Sleep(row->openMs + 2 * row->resetMs); // the last request is written once the device is free
+    std::string opens, writes, asked;
+    for (const std::string &call : noted("open "))
+        opens += (opens.empty() ? "" : " ") + call.substr(5);
+    for (const std::string &call : noted("write "))
+        writes += " " + call.substr(6);
+    for (size_t i = row->pauseMs ? 1 : 0; i < names.size(); ++i)
+        asked += " " + names[i];
+    if (opens != row->opens)
+        return fail("the device was opened for " + opens + ", not " + row->opens);
+    const std::string lastAsked = " " + names.back();
+    const bool lastWritten = writes.size() >= lastAsked.size() &&
+                             writes.compare(writes.size() - lastAsked.size(), lastAsked.size(), lastAsked) == 0;
+    if (!row->writeHangs && !(row->eachWritten ? writes == asked : lastWritten))
+        return fail("written:" + writes + "; asked for:" + asked);
     return true;
 }
 
-// Open, reset and close take hundreds of milliseconds: requests made meanwhile are replaced by the
-// next, and the last is written once the device is free.
-bool slowed() {
-    for (int i = 0; i < 20; ++i)
-        request(i % 2 ? "tac" : "bip");
-    Sleep(row->openMs + 2 * row->resetMs);
-    const std::vector<std::string> writes = noted("write");
-    if (writes.empty() || writes.back() != "write tac")
-        return fail("the last request, tac, was not the last sound written");
-    return true;
-}
-
-// The first write never returns: requests still return at once, and the process ends by itself.
-bool hung() {
-    for (int i = 0; i < 20; ++i)
-        request("bip");
-    return true;
-}
-
-// No device at first; once no sound has been asked for during a quiet spell it is looked for
-// again, and from then on every sound is written, also at a held key's rate.
-bool deviceBack() {
-    request("bip");
-    Sleep(1600);
-    for (size_t i = 0; i < 10; ++i) {
-        request("bip");
-        if (!writtenWithin(i + 1, 1000))
-            return fail("after the device came back, request " + std::to_string(i + 2) + " was not written");
-    }
-    return true;
-}
-
-// A file of another format needs the device opened again for it.
-bool otherFormat() {
-    const char *const names[] = {"bip", "low", "bip"};
-    for (size_t i = 0; i < 3; ++i) {
-        request(names[i]);
-        if (!writtenWithin(i + 1, 1000))
-            return fail(std::string("the sound ") + names[i] + " was not written");
-    }
-    const std::vector<std::string> opens = noted("open");
-    const std::vector<std::string> expected = {"open 22050/1/16", "open 11025/1/8", "open 22050/1/16"};
-    if (opens != expected)
-        return fail("the device was opened " + std::to_string(opens.size()) + " times, not once for each format");
-    return true;
-}
-
-const Row rows[] = {
-    // name          open reset close  hangs  failed  run
-    {"heldkey",      0,   0,    0,     false, 0,      heldKey},
-    {"slowed",       500, 200,  300,   false, 0,      slowed},
-    {"hung",         0,   0,    0,     true,  0,      hung},
-    {"deviceback",   0,   0,    0,     false, 1,      deviceBack},
-    {"otherformat",  0,   0,    0,     false, 0,      otherFormat},
-};
-
-// The five sounds beside this program, and low.wav, 11025 Hz mono 8-bit, written here.
 bool loadSounds() {
     char exe[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    folder.assign(exe, length);
+    folder.assign(exe, GetModuleFileNameA(nullptr, exe, MAX_PATH));
     folder.erase(folder.rfind('\\') + 1);
-    const unsigned char low[] = {'R', 'I', 'F', 'F', 40, 1, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0,
-                                 0, 1, 0, 1, 0, 0x11, 0x2B, 0, 0, 0x11, 0x2B, 0, 0, 1, 0, 8, 0, 'd', 'a', 't', 'a',
-                                 4, 1, 0, 0};
-    std::string lowFile(reinterpret_cast<const char *>(low), sizeof low);
-    for (int i = 0; i < 260; ++i)
-        lowFile += char(128 + (i % 20 < 10 ? 40 : -40));
-    if (FILE *out = std::fopen((folder + "low.wav").c_str(), "wb")) {
-        std::fwrite(lowFile.data(), 1, lowFile.size(), out);
-        std::fclose(out);
-    }
-    for (const char *name : {"bip", "tac", "low"}) {
-        std::string bytes(1 << 20, '\0');
-        FILE *in = std::fopen((folder + name + ".wav").c_str(), "rb");
-        bytes.resize(in ? std::fread(&bytes[0], 1, bytes.size(), in) : 0);
-        if (in)
-            std::fclose(in);
+    for (const char *name : {"bip", "tac", "other"}) {
+        std::ifstream in(folder + name + ".wav", std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         WavSound sound;
         if (!readWavSound(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size(), &sound))
             return fail(std::string("no sound in ") + folder + name + ".wav");
@@ -284,7 +243,7 @@ int main(int argc, char **argv) {
     const bool child = argc == 3;
     if (row->writeHangs && !child)
         return endsByItself(argv[0]);
-    bool passed = loadSounds() && row->run();
+    bool passed = loadSounds() && run();
     // The message loop has ended: the process must end now, whatever the service is doing.
     if (child)
         SetEvent(reinterpret_cast<HANDLE>(std::strtoull(argv[2], nullptr, 10)));
