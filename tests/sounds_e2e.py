@@ -63,9 +63,10 @@ def silenceEnd(stream, at, data):
 
 
 def whole(stream, start, data, gaps):
-    """Where a whole DATA that begins at START in STREAM ends, or None, with the silence Wine's ALSA
-    driver writes inside a sound when the thread that feeds it is late (more than one 10 ms period
-    under load: the device takes everything at once), counted in GAPS; or None when it is not there."""
+    """Where DATA, whole from START in STREAM, ends; None when it is not all there. The silence Wine's
+    ALSA driver writes inside a sound when the thread that feeds it is late (more than one 10 ms
+    period under load: the device takes everything at once) is skipped, each run's length added to
+    the list GAPS."""
     got, at = 0, start
     while True:
         same = len(os.path.commonprefix([stream[at:at + len(data) - got], data[got:]]))
