@@ -4,27 +4,51 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build"
 
 # What each script needs from Debian. Playing needs the cross compiler and Wine alone; a
-# player's desktop is never asked for the test tools.
-playPackages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 libasound2
-  fonts-liberation x11-utils)
+# player's desktop is never asked for the test tools. "NEW|OLD" names a renamed package: either
+# will do, the first the archive has is installed (Debian 13 and Ubuntu 24.04 renamed libasound2).
+playPackages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
+  "libasound2t64|libasound2" fonts-liberation x11-utils)
 releasePackages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 git python3)
-# strace: the tests' builds follow every file windres reads (see CMakeLists.txt).
+# strace: the tests' builds follow every file windres reads (see CMakeLists.txt). libclang-rt-dev
+# follows the release's default clang (14 on Debian 12, 19 on Debian 13).
 testPackages=("${playPackages[@]}" git python3 g++ googletest mingw-w64-tools xvfb xdotool openbox x11-apps
-  imagemagick clang libclang-rt-14-dev strace)
+  imagemagick clang libclang-rt-dev strace)
 # The benchmark builds natively and for Windows (both configured with the tests, hence GoogleTest's
 # sources) and runs under Wine in Xvfb with openbox; PulseAudio it asks for on its own.
 benchPackages=(cmake make g++ googletest g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
-  libasound2 fonts-liberation xvfb openbox)
+  "libasound2t64|libasound2" fonts-liberation xvfb openbox)
 
-# ensurePackages WHAT PACKAGE...: installs the missing ones, wanted for WHAT. Never removes a
-# package: where apt would have to (pulseaudio on a PipeWire desktop), it stops and says which.
+# installedNames: every installed package's name and every name one provides, a line each. A
+# renamed package keeps its old name only as a provided one: dpkg never calls that installed.
+installedNames() {
+  { dpkg-query -W -f='${db:Status-Abbrev} ${Package}, ${Provides}\n' 2>/dev/null || true; } |
+    sed -n 's/^.i. *//p' | tr ',' '\n' | sed 's/ *(.*//; s/^ *//; /^$/d'
+}
+
+# ensurePackages WHAT PACKAGE...: installs the missing ones, wanted for WHAT, asking apt nothing
+# when none is missing. Never removes a package: where apt would have to (pulseaudio on a
+# PipeWire desktop), it stops and says which.
 ensurePackages() {
-  local what=$1 missing=() p
+  local what=$1 missing=() p alt have
   shift
+  have=$(installedNames)
   for p; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    local found=""
+    for alt in ${p//|/ }; do grep -qx -- "$alt" <<<"$have" && found=1; done
+    [ -n "$found" ] || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
+  # Of a renamed package, the first name the archive offers; with no lists yet, the last, the
+  # old name, which apt resolves on both releases.
+  local i
+  for i in "${!missing[@]}"; do
+    p=${missing[$i]}
+    [ "$p" = "${p%|*}" ] && continue
+    for alt in ${p//|/ } "${p##*|}"; do
+      apt-cache policy "$alt" 2>/dev/null | grep -q 'Candidate: [^(]' && break
+    done
+    missing[$i]=$alt
+  done
   echo "== Installing for $what: ${missing[*]}"
   local sudo="" log
   # sudo resets the environment: the no-questions setting is passed on through env, after it.
