@@ -103,6 +103,8 @@ std::vector<uint32_t> clientPixels(HWND window, bool fullDrawing) {
     GdiFlush();
     const uint32_t *first = static_cast<const uint32_t *>(bits);
     std::vector<uint32_t> pixels(first, first + client.right * client.bottom);
+    for (uint32_t &pixel : pixels) // the colour alone: GDI leaves the fourth byte undefined
+        pixel &= 0xFFFFFF;
     SelectObject(memoryDc, displaced);
     DeleteObject(bitmap);
     DeleteDC(memoryDc);
