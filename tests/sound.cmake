@@ -38,7 +38,7 @@ if(WIN32)
   karvelSounds(stalled_sound_test ${CMAKE_CURRENT_BINARY_DIR})
   # A sound of another format than the five (8000 Hz, mono, 8 bits), beside them.
   configure_file(wav-corpus/odd-chunk-then-data.wav ${CMAKE_CURRENT_BINARY_DIR}/other.wav COPYONLY)
-  foreach(row heldkey slowed hung deviceback otherformat)
+  foreach(row heldkey slowed hung deviceback otherformat refusedformat)
     add_test(NAME StalledSoundStack.${row} COMMAND stalled_sound_test ${row})
   endforeach()
   add_dependencies(benchmarks stalled_sound_test) # scripts/bench measures its requests too
