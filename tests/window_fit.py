@@ -2,7 +2,10 @@
 """The whole picture on every player's screen: the staged Karvel.exe under Wine at several DPIs,
 with a taller menu bar and on small screens, each in an Xvfb of its own with no window manager
 (as on Windows, nothing moves a window back on screen). A probe program run beside the game
-reports the window, its menu bar and its client area; a screenshot shows the picture whole.
+reports the window, its client area and the work area twice: as the game sees them, and on the
+screen, where a system that scales programs unaware of DPI shows them larger. What to expect is
+computed from what the system reports, never from one Wine's metrics; a screenshot shows the
+picture whole at the system's scale.
     window_fit.py KARVEL_EXE PROBE_EXE WORK_DIR      (WINEPREFIX: a prepared prefix, left as it is)"""
 import ctypes
 import os
@@ -15,19 +18,55 @@ import time
 
 from winplay import Client, Shot, checkWholePicture, fail, freshFolder, waitFor
 
-CASES = [  # DPI, menu bar height in negative twips (None: the standard one), screen; then what the
-    # player gets: menu bar height, window left, top, width, height, client width, height
-    (96, None, "1024x768", 19, (600, 300, 330, 375), (322, 329)),  # as created: nothing moves
-    (120, None, "1024x768", 24, (600, 300, 330, 378), (322, 322)),
-    (144, None, "1024x768", 28, (600, 300, 330, 388), (320, 322)),
-    (192, None, "1024x768", 37, (600, 300, 330, 406), (320, 322)),
-    (96, "-600", "1024x768", 41, (600, 300, 330, 390), (322, 322)),  # 40-pixel items and the bar's lower line
-    (96, None, "800x600", 19, (470, 225, 330, 375), (322, 329)),
-    (96, None, "1024x600", 19, (600, 225, 330, 375), (322, 329)),
-    (144, None, "1024x600", 28, (600, 212, 330, 388), (320, 322)),
-    (96, None, "320x240", 19, (0, 0, 330, 252), (322, 206)),  # smaller than the picture: at the corner, cut
+CASES = [  # DPI, menu bar height in negative twips (None: the standard one), screen
+    (96, None, "1024x768"),  # as created: nothing moves
+    (120, None, "1024x768"),
+    (144, None, "1024x768"),
+    (192, None, "1024x768"),
+    (96, "-600", "1024x768"),  # 40-pixel menu items
+    (96, None, "800x600"),
+    (96, None, "1024x600"),
+    (144, None, "1024x600"),
+    (192, None, "800x600"),
+    (96, None, "320x240"),  # smaller than the picture: at the work area's corner, cut
 ]
 PICTURE = (320, 322)  # "GAME" ends at column 319, the well's frame at row 321
+CREATED = (600, 300, 330, 375)  # where and how large the game creates its window
+FIGURES = ("dpi", "bar", "window", "client", "at", "work")  # what the probe reports of each view
+
+
+def expectedWindow(seen):
+    """Where the game's window must lie, from what the system reports to the game: the created
+    window grown by the client area's shortfall, moved inside the work area by the least distance
+    (a work area too small: at its top-left corner); and whether the whole picture fits."""
+    left, top, right, bottom = seen["work"]
+    frame = [w - c for w, c in zip(seen["window"][2:], seen["client"])]
+    size = [max(CREATED[2 + i], PICTURE[i] + frame[i]) for i in range(2)]
+    room = (right - left, bottom - top)
+    place = [max(low, min(CREATED[i], low + room[i] - size[i])) for i, low in enumerate((left, top))]
+    return place + size, size[0] <= room[0] and size[1] <= room[1]
+
+
+def checkCase(case, seen, screen, shot):
+    """The failures of one case: the window where the game's rule puts it, inside the work area;
+    and the whole picture on the screen at the scale the system applies."""
+    failures = []
+    (x, y, w, h), fits = expectedWindow(seen)
+    got, work = seen["window"], seen["work"]
+    room = (work[2] - work[0], work[3] - work[1])
+    # Where the work area cannot hold the window, the system may keep it smaller.
+    if got[:2] != [x, y] or any(g != e and (fits or g < r) for g, e, r in zip(got[2:], (w, h), room)):
+        failures.append("window %s, expected %s" % (tuple(got), (x, y, w, h)))
+    if fits:
+        left, top, right, bottom = screen["work"]
+        sx, sy, sw, sh = screen["window"]
+        if sx < left or sy < top or sx + sw > right or sy + sh > bottom:
+            failures.append("on the screen the window %s leaves the work area %s" % (screen["window"], screen["work"]))
+        if any(c < p for c, p in zip(seen["client"], PICTURE)):
+            failures.append("client area %s smaller than the picture" % (seen["client"],))
+        else:  # exits on a missing pixel
+            checkWholePicture(Client(shot, screen["at"], screen["dpi"][0] / seen["dpi"][0]), case)
+    return failures
 
 
 def endsWithUs(sig):
@@ -76,11 +115,13 @@ def measure(exe, probe, work, screen, case):
         xvfb.terminate()
         xvfb.wait()
         os.environ["DISPLAY"] = shown
-    # "dpi 96 bar 19 window 600 300 330 375 ..." by name
-    figures = {name: [int(n) for n in numbers.split()] for name, numbers in re.findall(r"([a-z]+)((?: -?\d+)+)", text)}
-    if sorted(figures) != ["at", "bar", "client", "dpi", "window"]:
+    # "seen dpi 96 bar 19 window 600 300 330 375 ..." and "screen ...": each view's figures by name
+    views = {line.split()[0]: {name: [int(n) for n in numbers.split()]
+                               for name, numbers in re.findall(r"([a-z]+)((?: -?\d+)+)", line)}
+             for line in text.splitlines() if line.strip()}
+    if sorted(views) != ["screen", "seen"] or any(sorted(v) != sorted(FIGURES) for v in views.values()):
         fail("the probe saw no game window: %s" % text)
-    return figures, shot
+    return views["seen"], views["screen"], shot
 
 
 def main():
@@ -98,19 +139,16 @@ def main():
         shutil.copy2(os.path.join(shared, name), prefix)
     linked, failures = time.time(), 0
     try:
-        for dpi, menu, screen, bar, window, client in CASES:
+        for dpi, menu, screen in CASES:
             case = "%d DPI, menu %s, screen %s" % (dpi, menu or "standard", screen)
             configure(work, dpi, menu)
-            got, shot = measure(exe, probe, work, screen, case)
-            print("%s: dpi %d, menu bar %d, window (%d, %d) %dx%d, client %dx%d at (%d, %d)"
-                  % ((case,) + tuple(got["dpi"] + got["bar"] + got["window"] + got["client"] + got["at"])))
-            for what, expected, seen in [("DPI", (dpi,), got["dpi"]), ("menu bar", (bar,), got["bar"]),
-                                         ("window", window, got["window"]), ("client area", client, got["client"])]:
-                if tuple(seen) != expected:
-                    print("FAIL: %s: %s %s, expected %s" % (case, what, tuple(seen), expected))
-                    failures += 1
-            if all(c >= p for c, p in zip(client, PICTURE)):  # as the case expects, not as seen
-                checkWholePicture(Client(shot, got["at"]), case)  # exits on a missing pixel
+            seen, onScreen, shot = measure(exe, probe, work, screen, case)
+            for name, v in [("seen by the game", seen), ("on the screen", onScreen)]:
+                print("%s, %s: dpi %d, menu bar %d, window (%d, %d) %dx%d, client %dx%d at (%d, %d), work area "
+                      "(%d, %d)-(%d, %d)" % ((case, name) + tuple(sum((v[k] for k in FIGURES), []))))
+            for problem in checkCase(case, seen, onScreen, shot):
+                print("FAIL: %s: %s" % (case, problem))
+                failures += 1
     finally:
         stopWine()
         # A file still linked but newer than the links: Wine wrote into the tests' prefix.
