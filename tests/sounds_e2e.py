@@ -181,7 +181,7 @@ class Game:
             env["WINEDEBUG"] = "-all,+timestamp,trace+file,trace+winmm"
         with open(self.log, "w") as log:
             self.process = subprocess.Popen(list(wrap) + ["wine", exe], cwd=folder, env=env, stderr=log)
-        window = waitFor("the main window", lambda: xdotool("search", "--onlyvisible", "--name", "^" + TITLE + "$"))
+        window = waitFor("the main window", self.shown)
         self.window = window.split()[0]
         xdotool("windowactivate", "--sync", self.window)
         time.sleep(0.5)
@@ -189,6 +189,12 @@ class Game:
         self.origin = findClientOrigin(first, self.window)
         checkWholePicture(Client(first, self.origin), "first paint")
         self.shots = 0
+
+    def shown(self):
+        """The main window, once shown; a game that ended before that fails at once, with its log."""
+        if self.process.poll() is not None:
+            fail("the game ended (%d) before its window showed: %s" % (self.process.returncode, open(self.log).read()))
+        return xdotool("search", "--onlyvisible", "--name", "^" + TITLE + "$")
 
     def look(self):
         self.shots += 1
