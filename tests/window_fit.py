@@ -64,7 +64,7 @@ def checkCase(case, seen, screen, shot):
             failures.append("on the screen the window %s leaves the work area %s" % (screen["window"], screen["work"]))
         if any(c < p for c, p in zip(seen["client"], PICTURE)):
             failures.append("client area %s smaller than the picture" % (seen["client"],))
-        else:  # exits on a missing pixel
+        elif not failures:  # exits on a missing pixel
             checkWholePicture(Client(shot, screen["at"], screen["dpi"][0] / seen["dpi"][0]), case)
     return failures
 
