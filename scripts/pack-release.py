@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes OUT_DIR/Karvel-VERSION-win64.zip and SHA256SUMS beside it: one folder with the exe, its
-five sounds and LISEZMOI.txt, entries sorted, with fixed times (UTC) and permissions and no owner
+five sounds, LISEZMOI.txt and LICENSE.txt (the licence of the sources beside this script, with
+CRLF line ends for Notepad), entries sorted, with fixed times (UTC) and permissions and no owner
 fields. With --dirty, VERSION-dirty instead of VERSION in every name.
 Usage: pack-release.py VERSION EPOCH DIST_DIR NOTICE OUT_DIR [--dirty]"""
 import hashlib
@@ -10,6 +11,7 @@ import time
 import zipfile
 
 FILES = ["Karvel.exe", "bip.wav", "tac.wav", "toc.wav", "blop.wav", "dadam.wav"]
+LICENCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "LICENSE")
 
 
 def entry(name, epoch, mode, compression=zipfile.ZIP_DEFLATED):
@@ -29,6 +31,8 @@ def main(version, epoch, dist, notice, outDir, *marks):
     contents = {name: open(os.path.join(dist, name), "rb").read() for name in FILES}
     with open(notice, "rb") as f:
         contents["LISEZMOI.txt"] = f.read().replace(b"@VERSION@", version.encode())
+    with open(LICENCE, "rb") as f:  # the same bytes whatever line ends the checkout gave it
+        contents["LICENSE.txt"] = f.read().replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
     with zipfile.ZipFile(zipPath + ".part", "w") as archive:
         archive.writestr(entry(folder, epoch, 0o40755, zipfile.ZIP_STORED), b"")
         for name in sorted(contents):

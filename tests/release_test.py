@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""The release zip: reproducible from any folder, user, umask and time zone; its layout and
-notice; the exe inside is the small release build with its manifest.
+"""The release zip: reproducible from any folder, user, umask and time zone; its layout, notice
+and licence; the exe inside is the small release build with its manifest.
 Usage: release_test.py reproducible SOURCE ZIP_OUT | contents ZIP RES_DIR | plays ZIP WORK"""
 import hashlib
 import os
@@ -95,7 +95,7 @@ def asAnotherUser(work, command):
 def contents(zipPath, resDir):
     with zipfile.ZipFile(zipPath) as archive:
         names = archive.namelist()
-        expected = [FOLDER] + sorted(FOLDER + n for n in ["Karvel.exe", "LISEZMOI.txt"] + SOUNDS)
+        expected = [FOLDER] + sorted(FOLDER + n for n in ["Karvel.exe", "LICENSE.txt", "LISEZMOI.txt"] + SOUNDS)
         check(names == expected, "entries %s, expected %s" % (names, expected))
         for info in archive.infolist():
             check(info.date_time == archive.infolist()[0].date_time and info.external_attr >> 16 in (0o40755, 0o100644),
@@ -103,11 +103,16 @@ def contents(zipPath, resDir):
         for sound in SOUNDS:
             check(archive.read(FOLDER + sound) == open(os.path.join(resDir, sound), "rb").read(), sound + " is not res/'s")
         notice = archive.read(FOLDER + "LISEZMOI.txt")
+        licence = archive.read(FOLDER + "LICENSE.txt") if FOLDER + "LICENSE.txt" in names else b""
         exe = archive.read(FOLDER + "Karvel.exe")
     text = notice.decode("utf-8")  # fails the test if it is not UTF-8
     check(b"\n" not in notice.replace(b"\r\n", b"") and b"\r" not in notice.replace(b"\r\n", b""), "line ends not CRLF")
     for words in ["é", "Flèche", "wine Karvel.exe", "SmartScreen", "SHA-256", "Windows 7", VERSION, "même dossier", "Extraire tout"]:
         check(words in text, "LISEZMOI.txt does not say " + words)
+    project = open(os.path.join(resDir, "..", "LICENSE"), "rb").read().replace(b"\r\n", b"\n")
+    check(licence == project.replace(b"\n", b"\r\n") and b"MIT License" in project,
+          "the zip's LICENSE.txt is missing or not the project's MIT licence with CRLF line ends (%d bytes in the zip)"
+          % len(licence))
     checkExe(exe)
 
 
