@@ -8,6 +8,7 @@ computed from what the system reports, never from one Wine's metrics; a screensh
 picture whole at the system's scale.
     window_fit.py KARVEL_EXE PROBE_EXE WORK_DIR      (WINEPREFIX: a prepared prefix, left as it is)"""
 import ctypes
+import math
 import os
 import re
 import shutil
@@ -58,14 +59,18 @@ def checkCase(case, seen, screen, shot):
     if got[:2] != [x, y] or any(g != e and (fits or g < r) for g, e, r in zip(got[2:], (w, h), room)):
         failures.append("window %s, expected %s" % (tuple(got), (x, y, w, h)))
     if fits:
+        scale = screen["dpi"][0] / seen["dpi"][0]
+        # The system rounds the game's figures to its pixels: at 1.5 a window at the work area's
+        # edge may end half a pixel, rounded to one, past it.
+        slack = math.ceil(scale) - 1
         left, top, right, bottom = screen["work"]
         sx, sy, sw, sh = screen["window"]
-        if sx < left or sy < top or sx + sw > right or sy + sh > bottom:
+        if sx < left - slack or sy < top - slack or sx + sw > right + slack or sy + sh > bottom + slack:
             failures.append("on the screen the window %s leaves the work area %s" % (screen["window"], screen["work"]))
         if any(c < p for c, p in zip(seen["client"], PICTURE)):
             failures.append("client area %s smaller than the picture" % (seen["client"],))
         elif not failures:  # exits on a missing pixel
-            checkWholePicture(Client(shot, screen["at"], screen["dpi"][0] / seen["dpi"][0]), case)
+            checkWholePicture(Client(shot, screen["at"], scale), case)
     return failures
 
 
