@@ -95,7 +95,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 prepareWinePrefix() {
   export WINEPREFIX=$1
   [ -f "$WINEPREFIX/.karvel-ready" ] && return 0
-  echo "== Preparing the Wine prefix (about 15 s, once)"
+  echo "== Preparing the Wine prefix (about 20 s, once)"
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1 || true
