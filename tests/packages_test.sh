@@ -40,7 +40,7 @@ run      wine,wine64,g++-mingw-w64-x86-64-posix,fonts-liberation  pulseaudio,g++
 release  g++-mingw-w64-x86-64-posix,git,python3                   pulseaudio,wine,googletest,clang,xvfb
 test     wine,googletest,clang,libclang-rt-dev,xvfb,openbox,xdotool,git,strace,libasound2t64  pulseaudio,libasound2
 bench    wine,g++,googletest,xvfb,openbox,fonts-liberation        clang,libclang-rt-dev,imagemagick,xdotool,x11-apps,git,python3
-test-debian13  debootstrap,debian-archive-keyring             wine,clang,googletest,xvfb,pulseaudio,python3
+test-debian13  debootstrap,debian-archive-keyring,rsync       wine,clang,googletest,xvfb,pulseaudio,python3
 TABLE
 
 : >"$log"
