@@ -39,22 +39,21 @@ FIGURES = ("dpi", "bar", "window", "client", "at", "work")  # what the probe rep
 def expectedWindow(seen):
     """Where the game's window must lie, from what the system reports to the game: the created
     window grown by the client area's shortfall, moved inside the work area by the least distance
-    (a work area too small: at its top-left corner); and whether the whole picture fits."""
+    (a work area too small: at its top-left corner); whether it fits; and the work area's size."""
     left, top, right, bottom = seen["work"]
     frame = [w - c for w, c in zip(seen["window"][2:], seen["client"])]
     size = [max(CREATED[2 + i], PICTURE[i] + frame[i]) for i in range(2)]
     room = (right - left, bottom - top)
     place = [max(low, min(CREATED[i], low + room[i] - size[i])) for i, low in enumerate((left, top))]
-    return place + size, size[0] <= room[0] and size[1] <= room[1]
+    return place + size, size[0] <= room[0] and size[1] <= room[1], room
 
 
 def checkCase(case, seen, screen, shot):
     """The failures of one case: the window where the game's rule puts it, inside the work area;
     and the whole picture on the screen at the scale the system applies."""
     failures = []
-    (x, y, w, h), fits = expectedWindow(seen)
-    got, work = seen["window"], seen["work"]
-    room = (work[2] - work[0], work[3] - work[1])
+    (x, y, w, h), fits, room = expectedWindow(seen)
+    got = seen["window"]
     # Where the work area cannot hold the window, the system may keep it smaller.
     if got[:2] != [x, y] or any(g != e and (fits or g < r) for g, e, r in zip(got[2:], (w, h), room)):
         failures.append("window %s, expected %s" % (tuple(got), (x, y, w, h)))
