@@ -83,8 +83,10 @@ def play(exe, folder, capture):
 
         # "Quitter...", the third item of the Jeu menu, ends the game with exit code 0.
         xdotool("windowactivate", "--sync", window)
-        xdotool("key", "--delay", "60", "F10", "Down", "Down", "Down", "Return")
-        if game.wait(timeout=20) != 0:
+        keys = ["Alt_L", "Down", "Down", "Down", "Return"]  # Alt opens the menu bar on every Wine, F10 not
+        xdotool("key", "--delay", "60", *keys)
+        waitFor("the game to end after the keys " + " ".join(keys), lambda: game.poll() is not None)
+        if game.returncode != 0:
             fail("Quitter...: exit code %d, expected 0" % game.returncode)
     finally:
         if game.poll() is None:

@@ -212,8 +212,10 @@ class Game:
     def menu(self, downs, caption, *keys):
         """Opens the item DOWNS places down the Jeu menu, then types KEYS in the dialog it opens."""
         xdotool("windowactivate", "--sync", self.window)
-        self.keys("F10", *["Down"] * downs, "Return", delay=60)
-        box = waitFor(caption, lambda: xdotool("search", "--onlyvisible", "--name", "^" + caption + "$"))
+        sent = ["Alt_L", *["Down"] * downs, "Return"]  # Alt opens the menu bar on every Wine, F10 not
+        self.keys(*sent, delay=60)
+        box = waitFor(caption + " after the keys " + " ".join(sent),
+                      lambda: xdotool("search", "--onlyvisible", "--name", "^" + caption + "$"))
         xdotool("windowactivate", "--sync", box.split()[0])
         self.keys(*keys, delay=60)
         waitFor(caption + " to close", lambda: not xdotool("search", "--onlyvisible", "--name", "^" + caption + "$"))
