@@ -90,21 +90,36 @@ buildWindows() {
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# findWineServer: Wine's server, found as Wine's own tools find it: WINESERVER when set, then the
+# PATH, then where the installed package keeps it (Debian unstable's has no launcher on the PATH).
+# Exported as KARVEL_WINESERVER, the one every script and test calls.
+findWineServer() {
+  local server=${WINESERVER:-} file
+  [ -n "$server" ] || server=$(command -v wineserver) ||
+    for file in $(dpkg-query -L wine64 wine 2>/dev/null | grep -E '/wineserver(64)?$'); do
+      [ -x "$file" ] && server=$file && break
+    done
+  [ -n "$server" ] && [ -x "$server" ] ||
+    { echo "Wine's server not found: not in WINESERVER, on the PATH or in the package wine" >&2; return 1; }
+  export KARVEL_WINESERVER=$server
+}
+
 # prepareWinePrefix DIR [silent]: a private prefix inside the build folder;
 # the tests' prefix has no sound driver, so nothing beeps while they run.
 prepareWinePrefix() {
+  findWineServer || return 1
   export WINEPREFIX=$1
   [ -f "$WINEPREFIX/.karvel-ready" ] && return 0
   echo "== Preparing the Wine prefix (about 20 s, once)"
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1 || true
-  wineserver -w
+  "$KARVEL_WINESERVER" -w
   # Arial is not on Linux: its metric twin keeps text where it would be on Windows.
   wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /t REG_SZ /d 'Liberation Sans' /f >/dev/null 2>&1
   if [ "${2:-}" = silent ]; then
     wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d '' /f >/dev/null 2>&1
   fi
-  wineserver -w
+  "$KARVEL_WINESERVER" -w
   touch "$WINEPREFIX/.karvel-ready"
 }

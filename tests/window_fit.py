@@ -93,8 +93,8 @@ def configure(work, dpi, menu):
 def stopWine():
     """Ends every process of the case's prefix and its server, which saves the registry."""
     if os.path.isdir(os.environ["WINEPREFIX"]):
-        subprocess.run(["wineserver", "-k"])
-        subprocess.run(["wineserver", "-w"])
+        subprocess.run([os.environ["KARVEL_WINESERVER"], "-k"])
+        subprocess.run([os.environ["KARVEL_WINESERVER"], "-w"])
 
 
 def measure(exe, probe, work, screen, case):
