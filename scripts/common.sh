@@ -85,7 +85,7 @@ configureAndBuild() {
     echo "Build failed: $dir (full log in $dir/build.log)"
     return 1
   fi
-  grep -E -A3 "warning:" "$dir/build.log" | head -40
+  grep -E -A2 "warning:" "$dir/build.log" | grep -vE '^\[ *[0-9]+%\]|^--$' | head -40
   return 0
 }
 
