@@ -38,23 +38,29 @@ ensurePackages() {
     [ -n "$found" ] || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
-  # Of a renamed package, the first name the archive offers; with no lists yet, the last, the
-  # old name, which apt resolves on both releases.
-  local i
-  for i in "${!missing[@]}"; do
-    p=${missing[$i]}
-    [ "$p" = "${p%|*}" ] && continue
-    for alt in ${p//|/ } "${p##*|}"; do
-      apt-cache policy "$alt" 2>/dev/null | grep -q 'Candidate: [^(]' && break
-    done
-    missing[$i]=$alt
-  done
-  echo "== Installing for $what: ${missing[*]}"
-  local sudo="" log
+  local sudo="" log i name updated=""
   # sudo resets the environment: the no-questions setting is passed on through env, after it.
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   log=$(mktemp)
-  if $sudo apt-get update -qq >"$log" 2>&1 &&
+  # Of a renamed package, the first name the archive offers. Where apt's lists offer none (a new
+  # system has no lists yet, and unstable offers only the new name), they are read afresh first;
+  # failing that, the last name, for apt to say what it makes of it.
+  for i in "${!missing[@]}"; do
+    p=${missing[$i]}
+    [ "$p" = "${p%|*}" ] && continue
+    while :; do
+      alt=""
+      for name in ${p//|/ }; do
+        apt-cache policy "$name" 2>/dev/null | grep -q 'Candidate: [^(]' && { alt=$name; break; }
+      done
+      [ -z "$alt" ] && [ -z "$updated" ] || break
+      updated=1
+      $sudo apt-get update -qq >"$log" 2>&1
+    done
+    missing[$i]=${alt:-${p##*|}}
+  done
+  echo "== Installing for $what: ${missing[*]}"
+  if { [ -n "$updated" ] || $sudo apt-get update -qq >"$log" 2>&1; } &&
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-remove "${missing[@]}" >>"$log" 2>&1; then
     rm -f "$log"
     return 0
@@ -85,8 +91,8 @@ configureAndBuild() {
     echo "Build failed: $dir (full log in $dir/build.log)"
     return 1
   fi
-  grep -E -A2 "warning:" "$dir/build.log" | grep -vE '^\[ *[0-9]+%\]|^--$' | head -40
-  return 0
+  # A clean build has none: under set -e the empty grep must not end the script.
+  grep -E -A2 "warning:" "$dir/build.log" | grep -vE '^\[ *[0-9]+%\]|^--$' | head -40 || true
 }
 
 # buildWindows TARGET
