@@ -68,7 +68,7 @@ ensurePackages() {
   local conflict=""
   for p in "${missing[@]}"; do # apt's dry run, as any user: what installing P would remove
     local removed
-    removed=$(apt-get -s install "$p" 2>/dev/null | sed -n 's/^Remv \([^ ]*\).*/\1/p' | tr '\n' ' ')
+    removed=$(apt-get -s install "$p" 2>/dev/null | sed -n 's/^Remv \([^ ]*\).*/\1/p' | tr '\n' ' ') || true
     [ -z "$removed" ] || { echo "Not installed: $p, wanted for $what, would remove ${removed% }" >&2; conflict=1; }
   done
   [ -n "$conflict" ] && echo "Nothing was removed or installed." >&2 || cat "$log" >&2
