@@ -51,7 +51,8 @@ ensurePackages() {
     while :; do
       alt=""
       for name in ${p//|/ }; do
-        apt-cache policy "$name" 2>/dev/null | grep -q 'Candidate: [^(]' && { alt=$name; break; }
+        # All of apt-cache's output read: grep -q would leave it a broken pipe, which pipefail counts.
+        apt-cache policy "$name" 2>/dev/null | grep 'Candidate: [^(]' >/dev/null && { alt=$name; break; }
       done
       [ -z "$alt" ] && [ -z "$updated" ] || break
       updated=1
