@@ -427,7 +427,8 @@ def deepFolder(base, length):
     """A folder under BASE whose Windows name (Z: and a final backslash) has LENGTH characters."""
     path = base
     while len(path) + 3 < length:
-        path = os.path.join(path, "d" * min(100, length - len(path) - 4))
+        left = length - len(path) - 4  # one more backslash, then this many characters
+        path = os.path.join(path, "d" * (99 if left == 101 else min(100, left)))  # never an empty name last
     if len(path) + 3 != length:
         fail("work folder %s too long for a %d-character folder" % (base, length))
     return path
