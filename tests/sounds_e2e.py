@@ -5,6 +5,7 @@ the game opens its device), split by each clip's data, and compared byte for byt
 with the data of the WAV file it should be.
 
     sounds_e2e.py SCENARIO DIST_DIR WORK_DIR
+    sounds_e2e.py matcher RES_DIR      (the matcher alone, on the shipped sounds: no Wine)
 
 DIST_DIR holds Karvel.exe and its five WAV files; WORK_DIR is emptied and used for the scenario's
 folder, the capture and the screenshots; "inplace" runs the game in DIST_DIR itself. Needs DISPLAY (with a window manager) and WINEPREFIX; the
@@ -86,30 +87,58 @@ def split(stream, names, why=None, gaps=None):
     anything else, and then appends to the list WHY what was heard and where it went wrong. "name?"
     may be cut off by the next sound, a prefix of its data (none at all if cut before it began); any
     other sound is whole, though the driver may have written silence inside it (their lengths
-    go to the list GAPS). Nothing but silence follows the last."""
-    def wrong(what):
-        if why is not None:
-            why.append("of %d bytes, heard %s, then %s" % (len(stream), heard, what))
-    heard, at, gaps = [], 0, [] if gaps is None else gaps
-    for name in names:
-        data = WAV[name.rstrip("?")]
+    go to the list GAPS). Nothing but silence follows the last.
+    A cut sound's data can run on past its cut as zeros, or by chance as the next sound's first
+    samples: where it was cut is the latest place that lets every later sound be found."""
+    tried, furthest = set(), [(-1, 0, [], "nothing")]
+
+    def wrong(i, at, heard, what):
+        furthest[0] = max(furthest[0], (i, at, heard, what), key=lambda f: f[:2])
+
+    def walk(i, at, heard, inside):
+        if i == len(names):
+            rest = len(stream) - len(stream[at:].lstrip(b"\0"))
+            return (heard, inside) if rest == len(stream) else wrong(i, at, heard, "more sound from byte %d" % rest)
+        if (i, at) in tried:
+            return None
+        tried.add((i, at))
+        data = WAV[names[i].rstrip("?")]
         start = max(at, silenceEnd(stream, at, data))
         same = len(os.path.commonprefix([stream[start:start + len(data)], data]))
-        if not name.endswith("?"):
-            end = whole(stream, start, data, gaps)
+        if not names[i].endswith("?"):
+            found = []
+            end = whole(stream, start, data, found)
             if end is None:
-                return wrong("%s: only %d of its %d bytes at byte %d, then %s" % (
-                    name, same, len(data), start, stream[start + same:start + same + 8].hex(" ", 2) or "the end"))
-            heard.append(len(data))
-            at = end
-            continue
-        if same < len(data):  # a cut sound's last zero samples cannot be told from silence
-            same = len(stream[start:start + same].rstrip(b"\0"))
-        heard.append(same)
-        at = start + same if same else at
-    if any(stream[at:]):
-        return wrong("more sound from byte %d" % (len(stream) - len(stream[at:].lstrip(b"\0"))))
-    return heard
+                return wrong(i, start, heard, "%s: only %d of its %d bytes at byte %d, then %s" % (
+                    names[i], same, len(data), start, stream[start + same:start + same + 8].hex(" ", 2) or "the end"))
+            return walk(i + 1, end, heard + [len(data)], inside + found)
+        # Where the cut may be: before it began, after the whole match, or where a later sound's
+        # opening (its leading zeros and the two bytes after them) begins inside the match; the
+        # match's last zero bytes are silence or the next sound's.
+        cuts = {start, start + same}
+        for later in dict.fromkeys(n.rstrip("?") for n in names[i + 1:]):
+            opening = WAV[later][:len(WAV[later]) - len(WAV[later].lstrip(b"\0")) + 2]
+            o = stream.find(opening, start, start + same + len(opening))
+            while 0 <= o < start + same:
+                cuts.add(o)
+                o = stream.find(opening, o + 1, start + same + len(opening))
+        for cut in sorted(cuts, reverse=True):
+            got = len(stream[start:cut].rstrip(b"\0"))
+            found = walk(i + 1, start + got if got else at, heard + [len(data) if cut - start == len(data) else got],
+                         inside)
+            if found:
+                return found
+        return None
+
+    found = walk(0, 0, [], [])
+    if found is None:
+        if why is not None:
+            _, _, heard, what = furthest[0]
+            why.append("of %d bytes, heard %s, then %s" % (len(stream), heard, what))
+        return None
+    if gaps is not None:
+        gaps += found[1]
+    return found[0]
 
 
 def unheard(stream, names):
@@ -118,6 +147,27 @@ def unheard(stream, names):
     split(stream, names, why)
     runs = ("%s x%d" % (name, len(list(run))) for name, run in itertools.groupby(names))
     return "expected %s; %s" % (", ".join(runs), why[0] if why else "heard them")
+
+
+def checkMatcher(res):
+    """The matcher on streams made of the shipped sounds, each row with the bytes it must report
+    heard (None: refused). A cut sound followed by one that begins with zeros or, by chance, with
+    the cut one's own next samples must not take the next one's first bytes."""
+    WAV.update((w, wavData(os.path.join(res, w + ".wav"))) for w in WAVS)
+    toc, dadam, z = WAV["toc"], WAV["dadam"], b"\0" * 40
+    # toc.wav cut inside its last 24 zero samples: heard up to its last sound, or whole when the
+    # next one's 5 leading zero samples complete it.
+    rows = [(toc[:k] + dadam, ["toc?", "dadam"], [heard, 44100]) for k, heard in ((5700, 5684), (5722, 5732), (5730, 5732))]
+    rows += [(dadam[:16750] + dadam, ["dadam?", "dadam"], [15858, 44100]),  # dadam's pause, then its start
+             (dadam, ["blop?", "dadam"], [0, 44100]),
+             (z + toc + z + toc[:3000] + z + toc + z, ["toc?"] * 5 + ["toc"], [5732, 3000, 0, 0, 0, 5732]),
+             (toc + dadam[:20000] + z + dadam[20000:], ["toc?", "dadam"], [5732, 44100]),  # silence inside
+             (toc[:3000] + dadam[:-2], ["toc?", "dadam"], None), (toc + dadam + b"\1", ["toc", "dadam"], None)]
+    wrong = [(names, heard, expected) for stream, names, expected in rows
+             for heard in [split(stream, names)] if heard != expected]
+    if wrong:
+        fail("the matcher: " + "; ".join("%s heard %s, expected %s" % row for row in wrong))
+    print("the matcher: %d streams split as expected" % len(rows))
 
 
 def cells(shape, column, row):
@@ -517,6 +567,8 @@ def runScenario(name, dist, work):
 
 
 if __name__ == "__main__":
+    if sys.argv[1:2] == ["matcher"] and len(sys.argv) == 3:
+        sys.exit(checkMatcher(sys.argv[2]))
     if len(sys.argv) != 4 or sys.argv[1] not in SCENARIOS:
         sys.exit("usage: sounds_e2e.py {%s} DIST_DIR WORK_DIR" % ",".join(SCENARIOS))
     runScenario(*sys.argv[1:])
