@@ -501,7 +501,8 @@ def defaultSoundThenSilence(game):
     SND_NODEFAULT plays the default sound (dadam.wav's data, set by runScenario). Then the game,
     its files missing, is silent."""
     home = os.path.join(game.work, "home")
-    subprocess.run(["wine", os.environ["KARVEL_DEFAULT_SOUND_PROBE"]], env=dict(os.environ, HOME=home), check=True)
+    subprocess.run(["setpriv", "--pdeathsig", "KILL", "wine", os.environ["KARVEL_DEFAULT_SOUND_PROBE"]],
+                   env=dict(os.environ, HOME=home), check=True)
     game.expect("dadam")
     moveTurnLand(game, [])
 
