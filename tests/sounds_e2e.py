@@ -475,8 +475,11 @@ def deepFolder(base, length):
     """A folder under BASE whose Windows name (Z: and a final backslash) has LENGTH characters."""
     path = base
     while len(path) + 3 < length:
-        path = os.path.join(path, "d" * min(100, length - len(path) - 4))
-    if len(path) + 3 != length:
+        name = min(100, length - len(path) - 4)
+        if length - len(path) - 4 - name == 1:  # never a last name of nothing but its separator
+            name -= 1
+        path = os.path.join(path, "d" * name)
+    if len(path) + 3 != length or not os.path.basename(path):
         fail("work folder %s too long for a %d-character folder" % (base, length))
     return path
 
