@@ -89,7 +89,8 @@ specs=($(printf '%s\n' "${playPackages[@]}" "${testPackages[@]}" "${benchPackage
 # Each name, and one package of the machine left with its configuration (rc) when no name is.
 declare -A says
 have=$(installedNames) seen=" "
-for n in $(printf '%s\n' "${specs[@]}" | tr '|' '\n' | sort -u) $(dpkg-query -W -f='${db:Status-Abbrev}${Package}\n' | sed -n 's/^rc //p' | head -1); do
+for n in $({ printf '%s\n' "${specs[@]}" | tr '|' '\n'; dpkg-query -W -f='${db:Status-Abbrev}${Package}\n' |
+  sed -n 's/^rc //p' | head -1; } | sort -u); do
   says[$n]=$(dpkgSays "$n") && seen+="${says[$n]} "
   grep -qx -- "$n" <<<"$have" && got="lists" || got="leaves out"
   [[ ${says[$n]} == @(installed|provided) ]] && want=lists || want="leaves out"
