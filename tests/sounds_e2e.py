@@ -57,10 +57,31 @@ def captured(folder):
     return b"".join(open(os.path.join(folder, n), "rb").read() for n in names)
 
 
+# The matcher runs over the whole capture at every poll: a slow one stretches the time between
+# key presses until gravity lands a piece the scenario thinks is still falling. So no copy of the
+# stream's rest and no byte-by-byte loop in Python.
+SOUND = re.compile(b"[^\0]")
+
+
+def firstSound(data, at=0):
+    """Where the first non-zero byte from AT on is, or the end."""
+    found = SOUND.search(data, at)
+    return found.start() if found else len(data)
+
+
+def same(stream, at, data):
+    """How many bytes of DATA STREAM holds from AT on, by halves."""
+    low, high = 0, min(len(data), len(stream) - at) + 1
+    while high - low > 1:
+        middle = (low + high) // 2
+        low, high = (middle, high) if stream[at:at + middle] == data[:middle] else (low, middle)
+    return low
+
+
 def silenceEnd(stream, at, data):
     """Where DATA would begin in STREAM after the silence from AT on: its own first zero samples
     cannot be told from the silence before them."""
-    return len(stream) - len(stream[at:].lstrip(b"\0")) - (len(data) - len(data.lstrip(b"\0")))
+    return firstSound(stream, at) - firstSound(data)
 
 
 def whole(stream, start, data, gaps):
@@ -70,8 +91,8 @@ def whole(stream, start, data, gaps):
     the list GAPS."""
     got, at = 0, start
     while True:
-        same = len(os.path.commonprefix([stream[at:at + len(data) - got], data[got:]]))
-        got, at = got + same, at + same
+        matched = same(stream, at, data[got:])
+        got, at = got + matched, at + matched
         if got == len(data):
             return at
         resume = silenceEnd(stream, at, data[got:])
@@ -97,31 +118,32 @@ def split(stream, names, why=None, gaps=None):
 
     def walk(i, at, heard, inside):
         if i == len(names):
-            rest = len(stream) - len(stream[at:].lstrip(b"\0"))
+            rest = firstSound(stream, at)
             return (heard, inside) if rest == len(stream) else wrong(i, at, heard, "more sound from byte %d" % rest)
         if (i, at) in tried:
             return None
         tried.add((i, at))
         data = WAV[names[i].rstrip("?")]
         start = max(at, silenceEnd(stream, at, data))
-        same = len(os.path.commonprefix([stream[start:start + len(data)], data]))
+        matched = same(stream, start, data)
         if not names[i].endswith("?"):
             found = []
             end = whole(stream, start, data, found)
             if end is None:
                 return wrong(i, start, heard, "%s: only %d of its %d bytes at byte %d, then %s" % (
-                    names[i], same, len(data), start, stream[start + same:start + same + 8].hex(" ", 2) or "the end"))
+                    names[i], matched, len(data), start, stream[start + matched:start + matched + 8].hex(" ", 2) or "the end"))
             return walk(i + 1, end, heard + [len(data)], inside + found)
-        # Where the cut may be: before it began, after the whole match, or where a later sound's
-        # opening (its leading zeros and the two bytes after them) begins inside the match; the
-        # match's last zero bytes are silence or the next sound's.
-        cuts = {start, start + same}
-        for later in dict.fromkeys(n.rstrip("?") for n in names[i + 1:]):
-            opening = WAV[later][:len(WAV[later]) - len(WAV[later].lstrip(b"\0")) + 2]
-            o = stream.find(opening, start, start + same + len(opening))
-            while 0 <= o < start + same:
+        # Where the cut may be: before it began, after the whole match, or where the opening of a
+        # sound that may come next (its leading zeros and the two bytes after them) begins inside
+        # the match; the match's last zero bytes are silence or the next sound's.
+        cuts = {start, start + matched}
+        nextWhole = next((j for j in range(i + 1, len(names)) if not names[j].endswith("?")), len(names) - 1)
+        for later in dict.fromkeys(n.rstrip("?") for n in names[i + 1:nextWhole + 1]):
+            opening = WAV[later][:firstSound(WAV[later]) + 2]
+            o = stream.find(opening, start, start + matched + len(opening))
+            while 0 <= o < start + matched:
                 cuts.add(o)
-                o = stream.find(opening, o + 1, start + same + len(opening))
+                o = stream.find(opening, o + 1, start + matched + len(opening))
         for cut in sorted(cuts, reverse=True):
             got = len(stream[start:cut].rstrip(b"\0"))
             found = walk(i + 1, start + got if got else at, heard + [len(data) if cut - start == len(data) else got],
