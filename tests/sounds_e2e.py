@@ -78,6 +78,11 @@ def same(stream, at, data):
     return low
 
 
+def opening(data):
+    """A sound's leading zero samples and its first two after them: what tells it from another."""
+    return data[:firstSound(data) + 4]
+
+
 def silenceEnd(stream, at, data):
     """Where DATA would begin in STREAM after the silence from AT on: its own first zero samples
     cannot be told from the silence before them."""
@@ -133,17 +138,18 @@ def split(stream, names, why=None, gaps=None):
                 return wrong(i, start, heard, "%s: only %d of its %d bytes at byte %d, then %s" % (
                     names[i], matched, len(data), start, stream[start + matched:start + matched + 8].hex(" ", 2) or "the end"))
             return walk(i + 1, end, heard + [len(data)], inside + found)
-        # Where the cut may be: before it began, after the whole match, or where the opening of a
-        # sound that may come next (its leading zeros and the two bytes after them) begins inside
-        # the match; the match's last zero bytes are silence or the next sound's.
-        cuts = {start, start + matched}
+        # Where the cut may be: after the whole match, or where the opening of a sound that may
+        # come next begins inside the match; the match's last zero bytes are silence or the next
+        # sound's. Before it began only where the stream does not open with it: a sound whose
+        # opening is there was heard, and one still to come is waited for.
+        unheard = matched < len(opening(data))
+        cuts = {start + matched} | ({start} if unheard else set())
         nextWhole = next((j for j in range(i + 1, len(names)) if not names[j].endswith("?")), len(names) - 1)
-        for later in dict.fromkeys(n.rstrip("?") for n in names[i + 1:nextWhole + 1]):
-            opening = WAV[later][:firstSound(WAV[later]) + 2]
-            o = stream.find(opening, start, start + matched + len(opening))
+        for later in dict.fromkeys(opening(WAV[n.rstrip("?")]) for n in names[i + 1:nextWhole + 1]):
+            o = stream.find(later, start + (not unheard), start + matched + len(later))
             while 0 <= o < start + matched:
                 cuts.add(o)
-                o = stream.find(opening, o + 1, start + matched + len(opening))
+                o = stream.find(later, o + 1, start + matched + len(later))
         for cut in sorted(cuts, reverse=True):
             got = len(stream[start:cut].rstrip(b"\0"))
             found = walk(i + 1, start + got if got else at, heard + [len(data) if cut - start == len(data) else got],
@@ -176,13 +182,14 @@ def checkMatcher(res):
     heard (None: refused). A cut sound followed by one that begins with zeros or, by chance, with
     the cut one's own next samples must not take the next one's first bytes."""
     WAV.update((w, wavData(os.path.join(res, w + ".wav"))) for w in WAVS)
-    toc, dadam, z = WAV["toc"], WAV["dadam"], b"\0" * 40
+    bip, toc, dadam, z = WAV["bip"], WAV["toc"], WAV["dadam"], b"\0" * 40
     # toc.wav cut inside its last 24 zero samples: heard up to its last sound, or whole when the
     # next one's 5 leading zero samples complete it.
     rows = [(toc[:k] + dadam, ["toc?", "dadam"], [heard, 44100]) for k, heard in ((5700, 5684), (5722, 5732), (5730, 5732))]
     rows += [(dadam[:16750] + dadam, ["dadam?", "dadam"], [15858, 44100]),  # dadam's pause, then its start
-             (dadam, ["blop?", "dadam"], [0, 44100]),
-             (z + toc + z + toc[:3000] + z + toc + z, ["toc?"] * 5 + ["toc"], [5732, 3000, 0, 0, 0, 5732]),
+             (dadam, ["blop?", "dadam"], [0, 44100]),  # their first samples alike
+             (bip + bip, ["bip?", "bip?", "bip"], None),  # the third still to come, not the second unheard
+             (z + toc + z + toc[:3000] + z + dadam + z, ["toc?"] * 5 + ["dadam"], [5732, 3000, 0, 0, 0, 44100]),
              (toc + dadam[:20000] + z + dadam[20000:], ["toc?", "dadam"], [5732, 44100]),  # silence inside
              (toc[:3000] + dadam[:-2], ["toc?", "dadam"], None), (toc + dadam + b"\1", ["toc", "dadam"], None)]
     wrong = [(names, heard, expected) for stream, names, expected in rows
