@@ -89,20 +89,21 @@ def silenceEnd(stream, at, data):
     return firstSound(stream, at) - firstSound(data)
 
 
-def whole(stream, start, data, gaps):
-    """Where DATA, whole from START in STREAM, ends; None when it is not all there. The silence Wine's
-    ALSA driver writes inside a sound when the thread that feeds it is late (more than one 10 ms
-    period under load: the device takes everything at once) is skipped, each run's length added to
-    the list GAPS."""
+def heardPart(stream, start, data, gaps):
+    """How far DATA goes from START in STREAM: the end there and the bytes of DATA matched. The
+    silence Wine's ALSA driver writes inside a sound when the thread that feeds it is late (more
+    than one 10 ms period under load: the device takes everything at once) is skipped where the
+    sound goes on after it, each run's length added to the list GAPS."""
     got, at = 0, start
     while True:
         matched = same(stream, at, data[got:])
         got, at = got + matched, at + matched
-        if got == len(data):
-            return at
-        resume = silenceEnd(stream, at, data[got:])
-        if at == len(stream) or stream[at] or resume <= at or resume + len(data) - got > len(stream):
-            return None
+        rest = data[got:]
+        if not rest or at == len(stream) or stream[at]:
+            return at, got
+        resume = silenceEnd(stream, at, rest)
+        if resume <= at or resume + len(opening(rest)) > len(stream) or not stream.startswith(opening(rest), resume):
+            return at, got
         gaps.append(resume - at)
         at = resume
 
@@ -130,32 +131,33 @@ def split(stream, names, why=None, gaps=None):
         tried.add((i, at))
         data = WAV[names[i].rstrip("?")]
         start = max(at, silenceEnd(stream, at, data))
-        matched = same(stream, start, data)
+        found = []
+        end, matched = heardPart(stream, start, data, found)
         if not names[i].endswith("?"):
-            found = []
-            end = whole(stream, start, data, found)
-            if end is None:
+            if matched < len(data):
                 return wrong(i, start, heard, "%s: only %d of its %d bytes at byte %d, then %s" % (
-                    names[i], matched, len(data), start, stream[start + matched:start + matched + 8].hex(" ", 2) or "the end"))
+                    names[i], matched, len(data), start, stream[end:end + 8].hex(" ", 2) or "the end"))
             return walk(i + 1, end, heard + [len(data)], inside + found)
         # Where the cut may be: after the whole match, or where the opening of a sound that may
         # come next begins inside the match; the match's last zero bytes are silence or the next
         # sound's. Before it began only where the stream does not open with it: a sound whose
         # opening is there was heard, and one still to come is waited for.
         unheard = matched < len(opening(data))
-        cuts = {start + matched} | ({start} if unheard else set())
+        cuts = {end} | ({start} if unheard else set())
         nextWhole = next((j for j in range(i + 1, len(names)) if not names[j].endswith("?")), len(names) - 1)
         for later in dict.fromkeys(opening(WAV[n.rstrip("?")]) for n in names[i + 1:nextWhole + 1]):
-            o = stream.find(later, start + (not unheard), start + matched + len(later))
-            while 0 <= o < start + matched:
+            o = stream.find(later, start + (not unheard), end + len(later))
+            while 0 <= o < end:
                 cuts.add(o)
-                o = stream.find(later, o + 1, start + matched + len(later))
+                o = stream.find(later, o + 1, end + len(later))
         for cut in sorted(cuts, reverse=True):
-            got = len(stream[start:cut].rstrip(b"\0"))
-            found = walk(i + 1, start + got if got else at, heard + [len(data) if cut - start == len(data) else got],
-                         inside)
-            if found:
-                return found
+            inCut = []
+            got = heardPart(stream[:cut], start, data, inCut)[1]
+            last = len(stream[start:cut].rstrip(b"\0"))
+            result = walk(i + 1, start + last if last else at,
+                          heard + [got if got == len(data) else len(data[:got].rstrip(b"\0"))], inside + inCut)
+            if result:
+                return result
         return None
 
     found = walk(0, 0, [], [])
@@ -191,6 +193,7 @@ def checkMatcher(res):
              (bip + bip, ["bip?", "bip?", "bip"], None),  # the third still to come, not the second unheard
              (z + toc + z + toc[:3000] + z + dadam + z, ["toc?"] * 5 + ["dadam"], [5732, 3000, 0, 0, 0, 44100]),
              (toc + dadam[:20000] + z + dadam[20000:], ["toc?", "dadam"], [5732, 44100]),  # silence inside
+             (toc[:4410] + z + toc[4410:] + dadam, ["toc?", "toc?", "dadam"], [5732, 0, 44100]),  # a cut one's too
              (toc[:3000] + dadam[:-2], ["toc?", "dadam"], None), (toc + dadam + b"\1", ["toc", "dadam"], None)]
     wrong = [(names, heard, expected) for stream, names, expected in rows
              for heard in [split(stream, names)] if heard != expected]
