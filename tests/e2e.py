@@ -21,7 +21,9 @@ def main():
 
 
 def play(exe, folder, capture):
-    game = subprocess.Popen(["wine", exe], env=dict(os.environ, HOME=os.path.join(folder, "home")))
+    # The game ends with this script, even killed: no window of a dead run stays on the display.
+    game = subprocess.Popen(["setpriv", "--pdeathsig", "KILL", "wine", exe],
+                            env=dict(os.environ, HOME=os.path.join(folder, "home")))
     try:
         window = waitFor("the main window", lambda: xdotool("search", "--onlyvisible", "--name", "^" + TITLE + "$"))
         window = window.split()[0]

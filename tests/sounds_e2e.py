@@ -5,6 +5,7 @@ the game opens its device), split by each clip's data, and compared byte for byt
 with the data of the WAV file it should be.
 
     sounds_e2e.py SCENARIO DIST_DIR WORK_DIR
+    sounds_e2e.py matcher RES_DIR      (the matcher alone, on the shipped sounds: no Wine)
 
 DIST_DIR holds Karvel.exe and its five WAV files; WORK_DIR is emptied and used for the scenario's
 folder, the capture and the screenshots; "inplace" runs the game in DIST_DIR itself. Needs DISPLAY (with a window manager) and WINEPREFIX; the
@@ -56,26 +57,53 @@ def captured(folder):
     return b"".join(open(os.path.join(folder, n), "rb").read() for n in names)
 
 
+# The matcher runs over the whole capture at every poll: a slow one stretches the time between
+# key presses until gravity lands a piece the scenario thinks is still falling. So no copy of the
+# stream's rest and no byte-by-byte loop in Python.
+SOUND = re.compile(b"[^\0]")
+
+
+def firstSound(data, at=0):
+    """Where the first non-zero byte from AT on is, or the end."""
+    found = SOUND.search(data, at)
+    return found.start() if found else len(data)
+
+
+def same(stream, at, data):
+    """How many bytes of DATA STREAM holds from AT on, by halves."""
+    low, high = 0, min(len(data), len(stream) - at) + 1
+    while high - low > 1:
+        middle = (low + high) // 2
+        low, high = (middle, high) if stream[at:at + middle] == data[:middle] else (low, middle)
+    return low
+
+
+def opening(data):
+    """A sound's leading zero samples and its first two after them: what tells it from another."""
+    return data[:firstSound(data) + 4]
+
+
 def silenceEnd(stream, at, data):
     """Where DATA would begin in STREAM after the silence from AT on: its own first zero samples
     cannot be told from the silence before them."""
-    return len(stream) - len(stream[at:].lstrip(b"\0")) - (len(data) - len(data.lstrip(b"\0")))
+    return firstSound(stream, at) - firstSound(data)
 
 
-def whole(stream, start, data, gaps):
-    """Where DATA, whole from START in STREAM, ends; None when it is not all there. The silence Wine's
-    ALSA driver writes inside a sound when the thread that feeds it is late (more than one 10 ms
-    period under load: the device takes everything at once) is skipped, each run's length added to
-    the list GAPS."""
+def heardPart(stream, start, data, gaps):
+    """How far DATA goes from START in STREAM: the end there and the bytes of DATA matched. The
+    silence Wine's ALSA driver writes inside a sound when the thread that feeds it is late (more
+    than one 10 ms period under load: the device takes everything at once) is skipped where the
+    sound goes on after it, each run's length added to the list GAPS."""
     got, at = 0, start
     while True:
-        same = len(os.path.commonprefix([stream[at:at + len(data) - got], data[got:]]))
-        got, at = got + same, at + same
-        if got == len(data):
-            return at
-        resume = silenceEnd(stream, at, data[got:])
-        if at == len(stream) or stream[at] or resume <= at or resume + len(data) - got > len(stream):
-            return None
+        matched = same(stream, at, data[got:])
+        got, at = got + matched, at + matched
+        rest = data[got:]
+        if not rest or at == len(stream) or stream[at]:
+            return at, got
+        resume = silenceEnd(stream, at, rest)
+        if resume <= at or resume + len(opening(rest)) > len(stream) or not stream.startswith(opening(rest), resume):
+            return at, got
         gaps.append(resume - at)
         at = resume
 
@@ -86,30 +114,61 @@ def split(stream, names, why=None, gaps=None):
     anything else, and then appends to the list WHY what was heard and where it went wrong. "name?"
     may be cut off by the next sound, a prefix of its data (none at all if cut before it began); any
     other sound is whole, though the driver may have written silence inside it (their lengths
-    go to the list GAPS). Nothing but silence follows the last."""
-    def wrong(what):
-        if why is not None:
-            why.append("of %d bytes, heard %s, then %s" % (len(stream), heard, what))
-    heard, at, gaps = [], 0, [] if gaps is None else gaps
-    for name in names:
-        data = WAV[name.rstrip("?")]
+    go to the list GAPS). Nothing but silence follows the last.
+    A cut sound's data can run on past its cut as zeros, or by chance as the next sound's first
+    samples: where it was cut is the latest place that lets every later sound be found."""
+    tried, furthest = set(), [(-1, 0, [], "nothing")]
+
+    def wrong(i, at, heard, what):
+        furthest[0] = max(furthest[0], (i, at, heard, what), key=lambda f: f[:2])
+
+    def walk(i, at, heard, inside):
+        if i == len(names):
+            rest = firstSound(stream, at)
+            return (heard, inside) if rest == len(stream) else wrong(i, at, heard, "more sound from byte %d" % rest)
+        if (i, at) in tried:
+            return None
+        tried.add((i, at))
+        data = WAV[names[i].rstrip("?")]
         start = max(at, silenceEnd(stream, at, data))
-        same = len(os.path.commonprefix([stream[start:start + len(data)], data]))
-        if not name.endswith("?"):
-            end = whole(stream, start, data, gaps)
-            if end is None:
-                return wrong("%s: only %d of its %d bytes at byte %d, then %s" % (
-                    name, same, len(data), start, stream[start + same:start + same + 8].hex(" ", 2) or "the end"))
-            heard.append(len(data))
-            at = end
-            continue
-        if same < len(data):  # a cut sound's last zero samples cannot be told from silence
-            same = len(stream[start:start + same].rstrip(b"\0"))
-        heard.append(same)
-        at = start + same if same else at
-    if any(stream[at:]):
-        return wrong("more sound from byte %d" % (len(stream) - len(stream[at:].lstrip(b"\0"))))
-    return heard
+        found = []
+        end, matched = heardPart(stream, start, data, found)
+        if not names[i].endswith("?"):
+            if matched < len(data):
+                return wrong(i, start, heard, "%s: only %d of its %d bytes at byte %d, then %s" % (
+                    names[i], matched, len(data), start, stream[end:end + 8].hex(" ", 2) or "the end"))
+            return walk(i + 1, end, heard + [len(data)], inside + found)
+        # Where the cut may be: after the whole match, or where the opening of a sound that may
+        # come next begins inside the match; the match's last zero bytes are silence or the next
+        # sound's. Before it began only where the stream does not open with it: a sound whose
+        # opening is there was heard, and one still to come is waited for.
+        unheard = matched < len(opening(data))
+        cuts = {end} | ({start} if unheard else set())
+        nextWhole = next((j for j in range(i + 1, len(names)) if not names[j].endswith("?")), len(names) - 1)
+        for later in dict.fromkeys(opening(WAV[n.rstrip("?")]) for n in names[i + 1:nextWhole + 1]):
+            o = stream.find(later, start + (not unheard), end + len(later))
+            while 0 <= o < end:
+                cuts.add(o)
+                o = stream.find(later, o + 1, end + len(later))
+        for cut in sorted(cuts, reverse=True):
+            inCut = []
+            got = heardPart(stream[:cut], start, data, inCut)[1]
+            last = len(stream[start:cut].rstrip(b"\0"))
+            result = walk(i + 1, start + last if last else at,
+                          heard + [got if got == len(data) else len(data[:got].rstrip(b"\0"))], inside + inCut)
+            if result:
+                return result
+        return None
+
+    found = walk(0, 0, [], [])
+    if found is None:
+        if why is not None:
+            _, _, heard, what = furthest[0]
+            why.append("of %d bytes, heard %s, then %s" % (len(stream), heard, what))
+        return None
+    if gaps is not None:
+        gaps += found[1]
+    return found[0]
 
 
 def unheard(stream, names):
@@ -118,6 +177,29 @@ def unheard(stream, names):
     split(stream, names, why)
     runs = ("%s x%d" % (name, len(list(run))) for name, run in itertools.groupby(names))
     return "expected %s; %s" % (", ".join(runs), why[0] if why else "heard them")
+
+
+def checkMatcher(res):
+    """The matcher on streams made of the shipped sounds, each row with the bytes it must report
+    heard (None: refused). A cut sound followed by one that begins with zeros or, by chance, with
+    the cut one's own next samples must not take the next one's first bytes."""
+    WAV.update((w, wavData(os.path.join(res, w + ".wav"))) for w in WAVS)
+    bip, toc, dadam, z = WAV["bip"], WAV["toc"], WAV["dadam"], b"\0" * 40
+    # toc.wav cut inside its last 24 zero samples: heard up to its last sound, or whole when the
+    # next one's 5 leading zero samples complete it.
+    rows = [(toc[:k] + dadam, ["toc?", "dadam"], [heard, 44100]) for k, heard in ((5700, 5684), (5722, 5732), (5730, 5732))]
+    rows += [(dadam[:16750] + dadam, ["dadam?", "dadam"], [15858, 44100]),  # dadam's pause, then its start
+             (dadam, ["blop?", "dadam"], [0, 44100]),  # their first samples alike
+             (bip + bip, ["bip?", "bip?", "bip"], None),  # the third still to come, not the second unheard
+             (z + toc + z + toc[:3000] + z + dadam + z, ["toc?"] * 5 + ["dadam"], [5732, 3000, 0, 0, 0, 44100]),
+             (toc + dadam[:20000] + z + dadam[20000:], ["toc?", "dadam"], [5732, 44100]),  # silence inside
+             (toc[:4410] + z + toc[4410:] + dadam, ["toc?", "toc?", "dadam"], [5732, 0, 44100]),  # a cut one's too
+             (toc[:3000] + dadam[:-2], ["toc?", "dadam"], None), (toc + dadam + b"\1", ["toc", "dadam"], None)]
+    wrong = [(names, heard, expected) for stream, names, expected in rows
+             for heard in [split(stream, names)] if heard != expected]
+    if wrong:
+        fail("the matcher: " + "; ".join("%s heard %s, expected %s" % row for row in wrong))
+    print("the matcher: %d streams split as expected" % len(rows))
 
 
 def cells(shape, column, row):
@@ -454,7 +536,8 @@ def defaultSoundThenSilence(game):
     SND_NODEFAULT plays the default sound (dadam.wav's data, set by runScenario). Then the game,
     its files missing, is silent."""
     home = os.path.join(game.work, "home")
-    subprocess.run(["wine", os.environ["KARVEL_DEFAULT_SOUND_PROBE"]], env=dict(os.environ, HOME=home), check=True)
+    subprocess.run(["setpriv", "--pdeathsig", "KILL", "wine", os.environ["KARVEL_DEFAULT_SOUND_PROBE"]],
+                   env=dict(os.environ, HOME=home), check=True)
     game.expect("dadam")
     moveTurnLand(game, [])
 
@@ -520,6 +603,8 @@ def runScenario(name, dist, work):
 
 
 if __name__ == "__main__":
+    if sys.argv[1:2] == ["matcher"] and len(sys.argv) == 3:
+        sys.exit(checkMatcher(sys.argv[2]))
     if len(sys.argv) != 4 or sys.argv[1] not in SCENARIOS:
         sys.exit("usage: sounds_e2e.py {%s} DIST_DIR WORK_DIR" % ",".join(SCENARIOS))
     runScenario(*sys.argv[1:])
