@@ -46,9 +46,9 @@ const FontSpec panelFont = {20, FW_BOLD, "Arial"};
 
 // The paint's scale. Every figure of this file is a pixel at 96 DPI; scaled() alone turns it
 // into the window's pixels at its DPI, so a cell covers whole pixels at any scale and its
-// squares tile as they do at 96 (a 1.5 scale makes neighbouring cells differ by one pixel).
-// Rectangle edges are scaled rather than a mapping mode set: how a transformed pen's width is
-// rounded differs between systems, and the picture must not. At 96 every figure stands as it is.
+// squares tile as they do at 96 (at 1.5, neighbouring cells differ by one pixel). Edges are
+// scaled rather than a mapping mode set: how a transformed pen's width is rounded differs
+// between systems, and the picture must not. At 96 every figure stands as it is.
 int paintDpi = 96;
 
 int scaledTo(int dpi, int v) { return dpi == 96 ? v : MulDiv(v, dpi, 96); }
@@ -88,7 +88,9 @@ RECT cellRect(POINT origin, int column, int row, CellSquare square) {
     return {x + e.left, y + e.top, x + e.right, y + e.bottom};
 }
 
-void drawRect(HDC dc, const RECT &r) { Rectangle(dc, scaled(r.left), scaled(r.top), scaled(r.right), scaled(r.bottom)); }
+void drawRect(HDC dc, const RECT &r) {
+    Rectangle(dc, scaled(r.left), scaled(r.top), scaled(r.right), scaled(r.bottom));
+}
 
 // Drawing objects: a created object is made current, keeping the one it
 // displaced; putDown makes that one current again before deleting ours.
@@ -120,7 +122,8 @@ void putDown(const PenAndBrush &tools) {
 }
 
 Held pickUpFont(HDC dc, const FontSpec &font) {
-    return pickUp(dc, CreateFontA(scaled(font.height), 0, 0, 0, font.weight, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, font.face));
+    return pickUp(dc, CreateFontA(scaled(font.height), 0, 0, 0, font.weight, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0,
+                                  font.face));
 }
 
 // One rectangle with a pen of penWidth pixels and a brush, then both put down.

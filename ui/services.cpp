@@ -87,8 +87,7 @@ HWND startUp(HINSTANCE instance) {
     windowClass.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(IDI_KARVEL));
     RegisterClassExA(&windowClass);
 
-    // 330 x 375 at (600, 300) at 96 DPI, scaled by the system's DPI: the window is then where and
-    // as large as it would be at 96 DPI scaled by the system, as the player asked.
+    // 330 x 375 at (600, 300) at 96 DPI; at another, as much larger as the player asked.
     const int dpi = systemDpi();
     const auto scaled = [dpi](int v) { return MulDiv(v, dpi, 96); };
     HWND window = CreateWindowExA(0, "std", " Karvel     V 1.2", WS_OVERLAPPEDWINDOW, scaled(600), scaled(300),
