@@ -373,6 +373,25 @@ void paintsIntoBitmap(int paints, Timing *full, Timing *partial, int dpi) {
         for (repaintKind = 1; repaintKind >= 0; --repaintKind)
             timePair(i, repaintKind ? full : partial, gameIntoBitmap, plainIntoBitmap);
     }
+    // A floor is one only if it draws the same picture: each repaint after a full one of the game's.
+    const size_t pixels = size_t(330 * 375 * plainScale * plainScale);
+    std::vector<DWORD> pictures[2];
+    for (repaintKind = 1; repaintKind >= 0; --repaintKind) {
+        for (void (*paint)() : {gameIntoBitmap, plainIntoBitmap}) {
+            const int kind = repaintKind;
+            repaintKind = 1;
+            gameIntoBitmap();
+            repaintKind = kind;
+            paint();
+            GdiFlush();
+            std::vector<DWORD> &picture = pictures[paint == plainIntoBitmap];
+            picture.assign(static_cast<DWORD *>(bits), static_cast<DWORD *>(bits) + pixels);
+            for (DWORD &pixel : picture) // the colour alone: GDI leaves the fourth byte undefined
+                pixel &= 0xFFFFFF;
+        }
+        if (pictures[0] != pictures[1])
+            fail(repaintKind ? "the plain full repaint draws another picture" : "the plain partial one draws another");
+    }
     game.fullRepaint = 1;
     plainScale = 1;
     SelectObject(bitmapDc, displaced);
