@@ -11,13 +11,14 @@ import ctypes
 import math
 import os
 import re
+import select
 import shutil
 import signal
 import subprocess
 import sys
 import time
 
-from winplay import BACKGROUND, BLACK, FRAME, Client, Shot, fail, freshFolder, pictureProblem, waitFor
+from winplay import BACKGROUND, BLACK, FRAME, Client, Shot, fail, freshFolder, pictureProblem
 
 CASES = [  # DPI, menu bar height in negative twips (None: the standard one), screen, panel, border
     (96, None, "1024x768", 0, None),  # as created: nothing moves
@@ -144,14 +145,18 @@ def stopWine():
 def measure(exe, probe, work, case, name):
     """Starts the game on a screen of its own, with its panel; returns the case's failures."""
     dpi, menu, screen, panel, border = case
-    display, shown = 150, os.environ["DISPLAY"]
-    while os.path.exists("/tmp/.X%d-lock" % display) or os.path.exists("/tmp/.X11-unix/X%d" % display):
-        display += 1
-    os.environ["DISPLAY"] = ":%d" % display
-    xvfb = subprocess.Popen(["Xvfb", os.environ["DISPLAY"], "-noreset", "-screen", "0", screen + "x24", "-nolisten", "tcp"],
-                            stderr=subprocess.DEVNULL, preexec_fn=endsWithUs(signal.SIGTERM))  # removing its lock
+    shown = os.environ["DISPLAY"]
+    # The server takes a free display number itself and says which: a number found free and then
+    # taken by another test's server would put this case on that test's screen.
+    ready, told = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(told), "-noreset", "-screen", "0", screen + "x24", "-nolisten",
+                             "tcp"], pass_fds=(told,), stderr=subprocess.DEVNULL,
+                            preexec_fn=endsWithUs(signal.SIGTERM))  # removing its lock
+    os.close(told)
     try:
-        waitFor("the display", lambda: os.path.exists("/tmp/.X11-unix/X%d" % display), seconds=20)
+        if not select.select([ready], [], [], 20)[0]:
+            return ["no display after 20 s"]
+        os.environ["DISPLAY"] = ":" + os.read(ready, 16).decode().strip()
         # What a desktop's window manager announces for a panel, which Wine takes for the work area
         # (kept by a server that does not reset when its last client leaves).
         width, height = screen.split("x")
@@ -175,6 +180,7 @@ def measure(exe, probe, work, case, name):
         stopWine()
         xvfb.terminate()
         xvfb.wait()
+        os.close(ready)
         os.environ["DISPLAY"] = shown
 
 
