@@ -56,6 +56,11 @@ const COLORREF kDark[8] = {0, RGB(184, 0, 184), RGB(0, 184, 0), RGB(0, 0, 184), 
 
 int colourIndex(int value) { return value >= 1 && value <= 7 ? value : 0; }
 
+// The plain sequence at 192 DPI: every figure doubled, and each 2-pixel border drawn as the
+// game draws it at scale, its ring's solid block and then the interior.
+int plainScale = 1;
+int px(int v) { return plainScale * v; }
+
 // One rectangle with a new pen and brush, both put back and deleted after.
 void plainRect(HDC dc, int penWidth, COLORREF pen, COLORREF brush, int left, int top, int right, int bottom) {
     HGDIOBJ p = CreatePen(PS_SOLID, penWidth, pen), b = CreateSolidBrush(brush);
@@ -73,7 +78,7 @@ void plainSquares(HDC dc, int x0, int y0, const int *dx, const int *dy, int inse
     HGDIOBJ oldPen = SelectObject(dc, p), oldBrush = SelectObject(dc, b);
     for (int i = 0; i < 4; ++i) {
         int x = x0 + 15 * dx[i], y = y0 + 15 * dy[i];
-        Rectangle(dc, x + inset, y + inset, x + size, y + size);
+        Rectangle(dc, px(x + inset), px(y + inset), px(x + size), px(y + size));
     }
     SelectObject(dc, oldBrush);
     DeleteObject(b);
@@ -82,54 +87,68 @@ void plainSquares(HDC dc, int x0, int y0, const int *dx, const int *dy, int inse
 }
 
 void plainPiece(HDC dc) {
-    int k = colourIndex(game.currentKind);
+    int v = colourIndex(game.currentKind);
     int x0 = 10 + 15 * game.pieceColumn, y0 = 20 + 15 * game.pieceRow;
-    plainSquares(dc, x0, y0, game.currentShape.dx, game.currentShape.dy, 0, 14, kBright[k]); // C1
-    plainSquares(dc, x0, y0, game.currentShape.dx, game.currentShape.dy, 1, 14, kDark[k]);   // C2
+    plainSquares(dc, x0, y0, game.currentShape.dx, game.currentShape.dy, 0, 14, kBright[v]); // C1
+    plainSquares(dc, x0, y0, game.currentShape.dx, game.currentShape.dy, 1, 14, kDark[v]);   // C2
 }
 
 // msvcrt's own formatted printing, as the game's paint uses.
 void plainText(HDC dc, int x, int y, const char *format, int value) {
     game.textBuffer[sizeof game.textBuffer - 1] = '\0';
     _snprintf(game.textBuffer, sizeof game.textBuffer - 1, format, value);
-    TextOutA(dc, x, y, game.textBuffer, lstrlenA(game.textBuffer));
+    TextOutA(dc, px(x), px(y), game.textBuffer, lstrlenA(game.textBuffer));
+}
+
+void plainBorder(HDC dc, COLORREF pen, COLORREF brush, int left, int top, int right, int bottom) {
+    if (plainScale == 1) {
+        plainRect(dc, 2, pen, brush, left, top, right, bottom);
+        return;
+    }
+    plainRect(dc, 1, pen, pen, px(left - 1), px(top - 1), px(right), px(bottom));
+    if (brush != pen)
+        plainRect(dc, 1, brush, brush, px(left + 1), px(top + 1), px(right - 2), px(bottom - 2));
 }
 
 void plainFull(HDC dc, const RECT &client) {
-    HGDIOBJ title = CreateFontA(30, 0, 0, 0, 700, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, "Arial"); // F1
+    HGDIOBJ title = CreateFontA(px(30), 0, 0, 0, 700, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, "Arial"); // F1
     HGDIOBJ oldFont = SelectObject(dc, title);
     SetBkMode(dc, TRANSPARENT);
-    plainRect(dc, 2, kBackground, kBackground, client.left, client.top, client.right, client.bottom); // F2
-    plainRect(dc, 2, kFrame, kBlack, 8, 18, 192, 322);                                                // F3
+    // F2: at scale, the client in 96-DPI pixels rounded out, as the game draws it.
+    const LONG right = plainScale == 1 ? client.right : client.right / plainScale + 1;
+    const LONG bottom = plainScale == 1 ? client.bottom : client.bottom / plainScale + 1;
+    plainBorder(dc, kBackground, kBackground, client.left, client.top, right, bottom);
+    plainBorder(dc, kFrame, kBlack, 8, 18, 192, 322); // F3
     for (int c = 0; c < 12; ++c) {                                                                    // F4
         for (int r = 0; r < 20; ++r) {
-            int k = colourIndex(game.board[r][c]);
-            plainRect(dc, 1, kBright[k], kBright[k], 15 * c + 10, 15 * r + 20, 15 * c + 24, 15 * r + 34);
-            plainRect(dc, 1, kDark[k], kDark[k], 15 * c + 11, 15 * r + 21, 15 * c + 24, 15 * r + 34);
+            int v = colourIndex(game.board[r][c]);
+            plainRect(dc, 1, kBright[v], kBright[v], px(15 * c + 10), px(15 * r + 20), px(15 * c + 24),
+                      px(15 * r + 34));
+            plainRect(dc, 1, kDark[v], kDark[v], px(15 * c + 11), px(15 * r + 21), px(15 * c + 24), px(15 * r + 34));
         }
     }
     game.textBuffer[sizeof game.textBuffer - 1] = '\0'; // F5
     _snprintf(game.textBuffer, sizeof game.textBuffer - 1, "%s", "Karvel");
-    TextOutA(dc, 220, 12, game.textBuffer, lstrlenA(game.textBuffer));
+    TextOutA(dc, px(220), px(12), game.textBuffer, lstrlenA(game.textBuffer));
     if (game.gameOver == 1) { // F6
-        TextOutA(dc, 240, 270, "GAME", 4);
-        TextOutA(dc, 240, 290, "OVER", 4);
+        TextOutA(dc, px(240), px(270), "GAME", 4);
+        TextOutA(dc, px(240), px(290), "OVER", 4);
     }
-    plainRect(dc, 2, kBlack, kBackground, 200, 45, 315, 230); // F7
+    plainBorder(dc, kBlack, kBackground, 200, 45, 315, 230); // F7
     SelectObject(dc, oldFont);                                     // F8
     DeleteObject(title);
-    HGDIOBJ panel = CreateFontA(20, 0, 0, 0, 700, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, "Arial");
+    HGDIOBJ panel = CreateFontA(px(20), 0, 0, 0, 700, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, "Arial");
     oldFont = SelectObject(dc, panel);
-    TextOutA(dc, 205, 50, "Score:", 6); // F9
-    TextOutA(dc, 205, 90, "Lignes:", 7);
+    TextOutA(dc, px(205), px(50), "Score:", 6); // F9
+    TextOutA(dc, px(205), px(90), "Lignes:", 7);
     plainText(dc, 205, 65, "> %d", game.score);
     plainText(dc, 205, 110, "> %d", game.lines);
     plainText(dc, 205, 140, "Niveau: %d", game.level);
-    TextOutA(dc, 205, 170, "Suivant:  ", 10);
-    int k = colourIndex(game.nextKind); // F10
+    TextOutA(dc, px(205), px(170), "Suivant:  ", 10);
+    int v = colourIndex(game.nextKind); // F10
     plainSquares(dc, 220, 190, game.nextShape.dx, game.nextShape.dy, -1, 15, kBlack);
-    plainSquares(dc, 220, 190, game.nextShape.dx, game.nextShape.dy, 0, 14, kBright[k]);
-    plainSquares(dc, 220, 190, game.nextShape.dx, game.nextShape.dy, 1, 14, kDark[k]);
+    plainSquares(dc, 220, 190, game.nextShape.dx, game.nextShape.dy, 0, 14, kBright[v]);
+    plainSquares(dc, 220, 190, game.nextShape.dx, game.nextShape.dy, 1, 14, kDark[v]);
     SelectObject(dc, oldFont); // F11
     DeleteObject(panel);
     plainPiece(dc);
@@ -140,7 +159,7 @@ void plainPartial(HDC dc) {
         int x = 15 * game.previousCells.column[i] + 10, y = 15 * game.previousCells.row[i] + 20;
         HGDIOBJ brush = CreateSolidBrush(kBlack);
         HGDIOBJ oldBrush = SelectObject(dc, brush);
-        Rectangle(dc, x, y, x + 15, y + 15);
+        Rectangle(dc, px(x), px(y), px(x + 15), px(y + 15));
         SelectObject(dc, oldBrush);
         DeleteObject(brush);
     }
@@ -317,7 +336,8 @@ void timePair(int round, Timing *timing, void (*gamePaint)(), void (*plainPaint)
 // What the paints below draw on, and the state each paint starts from.
 HDC bitmapDc;
 HWND paintedWindow;
-const RECT kBitmapClient = {0, 0, 330, 375};
+RECT bitmapClient; // 330 x 375 at 96 DPI, doubled at 192
+int bitmapDpi;
 int repaintKind; // 1 full, 0 partial
 PieceCells previousOfPartial;
 
@@ -325,11 +345,11 @@ void prepare() {
     game.fullRepaint = repaintKind;
     game.previousCells = previousOfPartial;
 }
-void gameIntoBitmap() { prepare(); drawGame(bitmapDc, kBitmapClient); }
+void gameIntoBitmap() { prepare(); drawGame(bitmapDc, bitmapClient, bitmapDpi); }
 void plainIntoBitmap() {
     prepare();
     if (repaintKind)
-        plainFull(bitmapDc, kBitmapClient);
+        plainFull(bitmapDc, bitmapClient);
     else
         plainPartial(bitmapDc);
 }
@@ -337,8 +357,13 @@ void plainIntoBitmap() {
 void gameIntoWindow() { prepare(); InvalidateRect(paintedWindow, nullptr, FALSE); paintWindow(paintedWindow); }
 void plainIntoWindow() { prepare(); InvalidateRect(paintedWindow, nullptr, FALSE); plainPaintWindow(paintedWindow); }
 
-void paintsIntoBitmap(int paints, Timing *full, Timing *partial) {
-    BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), 330, -375, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+// At dpi 96 or 192, the plain sequence at the same scale.
+void paintsIntoBitmap(int paints, Timing *full, Timing *partial, int dpi) {
+    plainScale = dpi / 96;
+    bitmapDpi = dpi;
+    bitmapClient = {0, 0, 330 * plainScale, 375 * plainScale};
+    BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), 330 * plainScale, -375 * plainScale, 1, 32, BI_RGB, 0, 0, 0, 0, 0},
+                       {}};
     void *bits = nullptr;
     bitmapDc = CreateCompatibleDC(nullptr);
     HBITMAP bitmap = CreateDIBSection(bitmapDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -348,7 +373,27 @@ void paintsIntoBitmap(int paints, Timing *full, Timing *partial) {
         for (repaintKind = 1; repaintKind >= 0; --repaintKind)
             timePair(i, repaintKind ? full : partial, gameIntoBitmap, plainIntoBitmap);
     }
+    // A floor is one only if it draws the same picture: each repaint after a full one of the game's.
+    const size_t pixels = size_t(330 * 375 * plainScale * plainScale);
+    std::vector<DWORD> pictures[2];
+    for (repaintKind = 1; repaintKind >= 0; --repaintKind) {
+        for (void (*paint)() : {gameIntoBitmap, plainIntoBitmap}) {
+            const int kind = repaintKind;
+            repaintKind = 1;
+            gameIntoBitmap();
+            repaintKind = kind;
+            paint();
+            GdiFlush();
+            std::vector<DWORD> &picture = pictures[paint == plainIntoBitmap];
+            picture.assign(static_cast<DWORD *>(bits), static_cast<DWORD *>(bits) + pixels);
+            for (DWORD &pixel : picture) // the colour alone: GDI leaves the fourth byte undefined
+                pixel &= 0xFFFFFF;
+        }
+        if (pictures[0] != pictures[1])
+            fail(repaintKind ? "the plain full repaint draws another picture" : "the plain partial one draws another");
+    }
     game.fullRepaint = 1;
+    plainScale = 1;
     SelectObject(bitmapDc, displaced);
     DeleteObject(bitmap);
     DeleteDC(bitmapDc);
@@ -629,8 +674,11 @@ int main(int argc, char **argv) {
     setUpGame();
     if (paints) {
         Timing full, partial;
-        paintsIntoBitmap(paintCount, &full, &partial);
+        paintsIntoBitmap(paintCount, &full, &partial, 96);
         reportPaints("a 330x375 bitmap", paintCount, full, partial);
+        full = partial = {};
+        paintsIntoBitmap(paintCount, &full, &partial, 192);
+        reportPaints("a 660x750 bitmap at 192 DPI", paintCount, full, partial);
         full = partial = {};
         paintsIntoWindow(window, paintCount, &full, &partial);
         reportPaints("the window", paintCount, full, partial);

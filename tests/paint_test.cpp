@@ -41,16 +41,18 @@ struct Canvas {
     HDC dc;
     HBITMAP bitmap;
     uint32_t *bits;
+    int dpi, width, height; // the client area at dpi: kWidth x kHeight scaled
 };
 
 // A memory context over a top-down 32-bit DIB, every pixel set to colour.
-Canvas newCanvas(uint32_t colour = 0x123456) {
-    BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), kWidth, -kHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+Canvas newCanvas(uint32_t colour = 0x123456, int dpi = 96) {
+    const int width = kWidth * dpi / 96, height = kHeight * dpi / 96;
+    BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
     void *bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    Canvas canvas = {CreateCompatibleDC(nullptr), bitmap, static_cast<uint32_t *>(bits)};
+    Canvas canvas = {CreateCompatibleDC(nullptr), bitmap, static_cast<uint32_t *>(bits), dpi, width, height};
     SelectObject(canvas.dc, canvas.bitmap);
-    std::fill(canvas.bits, canvas.bits + kWidth * kHeight, colour);
+    std::fill(canvas.bits, canvas.bits + width * height, colour);
     return canvas;
 }
 
@@ -62,7 +64,7 @@ void freeCanvas(const Canvas &canvas) {
 
 Picture pictureOf(const Canvas &canvas) {
     GdiFlush();
-    Picture picture(canvas.bits, canvas.bits + kWidth * kHeight);
+    Picture picture(canvas.bits, canvas.bits + canvas.width * canvas.height);
     for (uint32_t &pixel : picture)
         pixel &= 0xFFFFFF;
     return picture;
@@ -70,7 +72,7 @@ Picture pictureOf(const Canvas &canvas) {
 
 // The paint's drawing on a memory canvas, as paintWindow does it between BeginPaint and EndPaint.
 Picture paintOn(const Canvas &canvas) {
-    drawGame(canvas.dc, kClient);
+    drawGame(canvas.dc, {0, 0, canvas.width, canvas.height}, canvas.dpi);
     return pictureOf(canvas);
 }
 
@@ -314,6 +316,7 @@ struct ObjectLog {
 };
 
 ObjectLog objectLog;
+std::vector<int> fontHeights; // of the fonts created while recording
 
 template <typename Object> Object noteCreated(Object object) {
     if (objectLog.recording) {
@@ -329,6 +332,8 @@ HBRUSH WINAPI recordCreateSolidBrush(COLORREF colour) { return noteCreated(__rea
 
 HFONT WINAPI recordCreateFontA(int h, int w, int esc, int ori, int weight, DWORD it, DWORD ul, DWORD so, DWORD cs,
                                DWORD op, DWORD cp, DWORD q, DWORD pf, LPCSTR face) {
+    if (objectLog.recording)
+        fontHeights.push_back(h);
     return noteCreated(__real___imp_CreateFontA(h, w, esc, ori, weight, it, ul, so, cs, op, cp, q, pf, face));
 }
 
@@ -374,6 +379,52 @@ TEST(DrawingObjects, ThousandPaintsDeleteEveryObjectAfterRestoringTheDisplacedOn
         ASSERT_EQ(objectLog.fault, "") << what << paint;
     }
     freeCanvas(canvas);
+}
+
+// ---- At other DPIs ----
+
+// At 192 DPI each pixel left of the side panel (the background, the frame and every cell) is its
+// 96-DPI pixel doubled, for a full repaint and for the partial one after it; at 144 each is the
+// colour of its 96-DPI pixel or, where the 1.5 scale rounds an edge, of a neighbour. The whole
+// client area is painted, and the fonts have the scaled heights.
+TEST(ScaledRepaint, LeftOfThePanelThePictureIsThe96DpiOneScaled) {
+    for (int dpi : {192, 144}) {
+        setUpPartialScene();
+        Canvas small = newCanvas(), large = newCanvas(0x123456, dpi);
+        for (bool partial : {false, true}) {
+            if (partial) {
+                recordPreviousCells();
+                game.pieceColumn -= 1;
+                game.fullRepaint = 0;
+            }
+            const Picture want = paintOn(small);
+            objectLog = {!partial, large.dc, {}, {}, ""};
+            fontHeights.clear();
+            const Picture got = paintOn(large);
+            objectLog.recording = false;
+            if (!partial) {
+                EXPECT_EQ(fontHeights, (std::vector<int>{30 * dpi / 96, 20 * dpi / 96})) << dpi << " DPI";
+                EXPECT_EQ(std::count(got.begin(), got.end(), 0x123456u), 0) << dpi << " DPI: pixels left unpainted";
+            }
+            int wrong = 0;
+            std::string first;
+            for (int y = 0; y < large.height; ++y) {
+                for (int x = 0; x < 199 * dpi / 96; ++x) {
+                    const int x96 = x * 96 / dpi, y96 = y * 96 / dpi, slack = dpi % 96 ? 1 : 0;
+                    bool found = false;
+                    for (int dy = -slack; dy <= slack && !found; ++dy)
+                        for (int dx = -slack; dx <= slack && !found; ++dx)
+                            found = y96 + dy >= 0 && y96 + dy < kHeight && x96 + dx >= 0 &&
+                                    want[(y96 + dy) * kWidth + x96 + dx] == got[y * large.width + x];
+                    if (!found && wrong++ == 0)
+                        first = "(" + std::to_string(x) + ", " + std::to_string(y) + ")";
+                }
+            }
+            EXPECT_EQ(wrong, 0) << dpi << " DPI, " << (partial ? "partial" : "full") << " repaint: first at " << first;
+        }
+        freeCanvas(small);
+        freeCanvas(large);
+    }
 }
 
 // ---- The real window ----

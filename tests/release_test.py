@@ -146,7 +146,8 @@ def checkExe(exe):
                       "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
                       "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}, "supported systems %s" % systems)
     settings = {(e.tag, (e.text or "").strip()) for e in manifest.iter() if "SMI" in e.tag}
-    check(settings == {(smi % "2005" + "dpiAware", "false"), (smi % "2017" + "gdiScaling", "true"),
+    check(settings == {(smi % "2005" + "dpiAware", "true/pm"),
+                       (smi % "2016" + "dpiAwareness", "PerMonitorV2, PerMonitor"),
                        (smi % "2019" + "activeCodePage", "UTF-8")}, "window settings %s" % settings)
     controls = [e.attrib for e in manifest.iter(v1 + "assemblyIdentity")]
     check({"type": "win32", "name": "Microsoft.Windows.Common-Controls", "version": "6.0.0.0",

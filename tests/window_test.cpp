@@ -182,6 +182,24 @@ TEST_F(MainWindow, EraseQuitterAndClose) {
     EXPECT_EQ(runMessageLoop(), 0) << "exit code after the close box";
 }
 
+// Moved to a monitor of another DPI: the window takes the rectangle the system suggests, moved
+// only or also resized, and the next paint is full.
+TEST_F(MainWindow, AnotherMonitorsDpiTakesTheSuggestedRectangleAndRepaintsInFull) {
+    for (const RECT grow : {RECT{8, 6, 8, 6}, RECT{-20, -10, 40, 60}}) {
+        RECT was = {}, suggested = {}, now = {};
+        GetWindowRect(window, &was);
+        suggested = {was.left + grow.left, was.top + grow.top, was.right + grow.right, was.bottom + grow.bottom};
+        game.fullRepaint = 0;
+        SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+        GetWindowRect(window, &now);
+        EXPECT_TRUE(EqualRect(&now, &suggested)) << "window at " << now.left << ", " << now.top;
+        EXPECT_EQ(game.fullRepaint, 1);
+        EXPECT_TRUE(wholeClientInvalid());
+        pump(kQuietMs);
+        EXPECT_EQ(staleness(window), "");
+    }
+}
+
 // Flush, send one key or tick to a flat piece (kind 7, cells at column - 1 .. column + 2),
 // compare the record, then let the loop paint. Where previousCells must name the cells
 // before the action, the partial repaint leaves no trace of the piece only if it does.

@@ -108,25 +108,32 @@ def findClientOrigin(shot, window):
     fail("well frame not found in the window")
 
 
-def checkWholePicture(client, what):
-    """What every full repaint must show, wherever the piece is."""
+def pictureProblem(client):
+    """What is wrong with what every full repaint must show, wherever the piece is; None if nothing."""
     for x, y in [(2, 2), (196, 5), (196, 300), (4, 320), (310, 250), (300, 80), (300, 220)]:
         if BACKGROUND not in client.near(x, y):
-            fail("%s: background at (%d, %d) is %s" % (what, x, y, client.at(x, y)))
+            return "background at (%d, %d) is %s" % (x, y, client.at(x, y))
     for x, y in [(7, 17), (8, 100), (191, 200), (100, 321), (190, 18)]:
         if FRAME not in client.near(x, y):
-            fail("%s: frame at (%d, %d) is %s" % (what, x, y, client.at(x, y)))
+            return "frame at (%d, %d) is %s" % (x, y, client.at(x, y))
     if BLACK not in client.near(15 * 3 + 24, 15 * 10 + 25):
-        fail("%s: the gap between cells is not black" % what)
+        return "the gap between cells is not black"
     for name, box in [("title", (220, 12, 315, 42)), ("Score:", (205, 50, 300, 64)),
                       ("Lignes:", (205, 90, 300, 108)), ("Niveau", (205, 140, 300, 160)),
                       ("Suivant:", (205, 170, 300, 188))]:
         if BLACK not in client.region(*box):
-            fail("%s: no text where %s should be" % (what, name))
+            return "no text where %s should be" % name
     if BLACK in client.region(240, 270, 310, 320):
-        fail("%s: GAME OVER shown during a game" % what)
+        return "GAME OVER shown during a game"
     if not any(p not in (BLACK, BACKGROUND) for p in client.region(205, 175, 300, 225)):
-        fail("%s: no next piece in the preview" % what)
+        return "no next piece in the preview"
+    return None
+
+
+def checkWholePicture(client, what):
+    problem = pictureProblem(client)
+    if problem:
+        fail("%s: %s" % (what, problem))
 
 
 def registryText(key, name):

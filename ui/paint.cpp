@@ -44,6 +44,16 @@ struct FontSpec {
 const FontSpec titleFont = {30, FW_BOLD, "Arial"};
 const FontSpec panelFont = {20, FW_BOLD, "Arial"};
 
+// The paint's scale. Every figure of this file is a pixel at 96 DPI; scaled() alone turns it
+// into the window's pixels at its DPI, so a cell covers whole pixels at any scale and its
+// squares tile as they do at 96 (at 1.5, neighbouring cells differ by one pixel). Edges are
+// scaled rather than a mapping mode set: how a transformed pen's width is rounded differs
+// between systems, and the picture must not. At 96 every figure stands as it is.
+int paintDpi = 96;
+
+int scaledTo(int dpi, int v) { return dpi == 96 ? v : MulDiv(v, dpi, 96); }
+int scaled(int v) { return scaledTo(paintDpi, v); }
+
 // Cell geometry: a cell's origin is the top-left pixel of its bright square;
 // the well's origin is that of cell (0, 0), the preview's that of offset (0, 0).
 const int kCellPitch = 15;
@@ -78,7 +88,9 @@ RECT cellRect(POINT origin, int column, int row, CellSquare square) {
     return {x + e.left, y + e.top, x + e.right, y + e.bottom};
 }
 
-void drawRect(HDC dc, const RECT &r) { Rectangle(dc, r.left, r.top, r.right, r.bottom); }
+void drawRect(HDC dc, const RECT &r) {
+    Rectangle(dc, scaled(r.left), scaled(r.top), scaled(r.right), scaled(r.bottom));
+}
 
 // Drawing objects: a created object is made current, keeping the one it
 // displaced; putDown makes that one current again before deleting ours.
@@ -110,11 +122,21 @@ void putDown(const PenAndBrush &tools) {
 }
 
 Held pickUpFont(HDC dc, const FontSpec &font) {
-    return pickUp(dc, CreateFontA(font.height, 0, 0, 0, font.weight, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, font.face));
+    return pickUp(dc, CreateFontA(scaled(font.height), 0, 0, 0, font.weight, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0,
+                                  font.face));
 }
 
 // One rectangle with a pen of penWidth pixels and a brush, then both put down.
 void drawFixedRect(HDC dc, const RECT &r, int penWidth, COLORREF penColour, COLORREF brushColour) {
+    if (penWidth == 2 && paintDpi != 96) {
+        // The 2-pixel pen straddles the outline, one pixel out and one in. Scaled, that ring is
+        // drawn as the solid block it encloses, then the interior over it: each a whole number of
+        // pixels wide, where a wider pen would be rounded each system's way.
+        drawFixedRect(dc, {r.left - 1, r.top - 1, r.right, r.bottom}, 1, penColour, penColour);
+        if (brushColour != penColour)
+            drawFixedRect(dc, {r.left + 1, r.top + 1, r.right - 2, r.bottom - 2}, 1, brushColour, brushColour);
+        return;
+    }
     PenAndBrush tools = pickUpPenAndBrush(dc, penWidth, penColour, brushColour);
     drawRect(dc, r);
     putDown(tools);
@@ -157,7 +179,7 @@ const ScreenText panelTexts[] = {
 
 void drawText(HDC dc, const ScreenText &t) {
     if (t.characters != kWholeText) {
-        TextOutA(dc, t.x, t.y, t.text, t.characters);
+        TextOutA(dc, scaled(t.x), scaled(t.y), t.text, t.characters);
         return;
     }
     // The C runtime's own formatting, already imported from msvcrt.dll: the standard
@@ -169,7 +191,7 @@ void drawText(HDC dc, const ScreenText &t) {
     else
         _snprintf(game.textBuffer, room, "%s", t.text);
     game.textBuffer[room] = '\0';
-    TextOutA(dc, t.x, t.y, game.textBuffer, lstrlenA(game.textBuffer));
+    TextOutA(dc, scaled(t.x), scaled(t.y), game.textBuffer, lstrlenA(game.textBuffer));
 }
 
 void drawWellCells(HDC dc) {
@@ -199,7 +221,10 @@ void drawPreview(HDC dc) {
 void drawFullRepaint(HDC dc, const RECT &client) {
     Held font = pickUpFont(dc, titleFont);
     SetBkMode(dc, TRANSPARENT);
-    drawFixedRect(dc, client, 2, backgroundColour, backgroundColour);
+    // The client area is in the window's pixels: in the paint's, rounded out, it covers it all.
+    const RECT background = paintDpi == 96 ? client : RECT{client.left, client.top,
+        MulDiv(client.right, 96, paintDpi) + 1, MulDiv(client.bottom, 96, paintDpi) + 1};
+    drawFixedRect(dc, background, 2, backgroundColour, backgroundColour);
     drawFixedRect(dc, wellFrame, 2, frameColour, black);
     drawWellCells(dc);
     drawText(dc, titleText);
@@ -230,9 +255,51 @@ void drawPartialRepaint(HDC dc) {
 
 // What a full repaint draws ends at the frame's bottom row and, at a game over, at the last
 // column of "GAME" (319 in the title font; "OVER" ends at 315), right of the panel's border.
-const SIZE pictureSize = {320, wellFrame.bottom};
+SIZE pictureSizeAt(int dpi) { return {scaledTo(dpi, 320), scaledTo(dpi, wellFrame.bottom)}; }
 
-void drawGame(HDC dc, const RECT &client) {
+int systemDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+namespace {
+
+// The per-monitor calls, looked up once on the window's thread (a guarded static would link a
+// thread library), so that the exe still starts where they are missing: GetDpiForWindow from
+// Windows 10 (1607), GetDpiForMonitor from 8.1 (shcore.dll).
+using DpiForWindow = UINT(WINAPI *)(HWND);
+using DpiForMonitor = HRESULT(WINAPI *)(HMONITOR, int, UINT *, UINT *);
+bool dpiCallsLookedUp = false;
+DpiForWindow dpiForWindow = nullptr;
+DpiForMonitor dpiForMonitor = nullptr;
+
+FARPROC lookUp(HMODULE module, const char *name) { return module ? GetProcAddress(module, name) : nullptr; }
+
+void lookUpDpiCalls() {
+    dpiCallsLookedUp = true;
+    dpiForWindow = reinterpret_cast<DpiForWindow>(
+        reinterpret_cast<void *>(lookUp(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    if (!dpiForWindow)
+        dpiForMonitor = reinterpret_cast<DpiForMonitor>(
+            reinterpret_cast<void *>(lookUp(LoadLibraryA("shcore.dll"), "GetDpiForMonitor")));
+}
+
+} // namespace
+
+int windowDpi(HWND window) {
+    if (!dpiCallsLookedUp)
+        lookUpDpiCalls();
+    UINT dpi = dpiForWindow ? dpiForWindow(window) : 0, dpiY = 0; // 0: the monitor's effective DPI
+    if (!dpi && dpiForMonitor &&
+        dpiForMonitor(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), 0, &dpi, &dpiY) != S_OK)
+        dpi = 0;
+    return dpi ? int(dpi) : systemDpi();
+}
+
+void drawGame(HDC dc, const RECT &client, int dpi) {
+    paintDpi = dpi;
     if (game.fullRepaint != 0)
         drawFullRepaint(dc, client);
     else
@@ -250,7 +317,7 @@ void paintWindow(HWND window) {
     GetClientRect(window, &client);
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    drawGame(dc, client);
+    drawGame(dc, client, windowDpi(window));
     EndPaint(window, &paint);
     game.fullRepaint = 1;
 }

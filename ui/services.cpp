@@ -22,16 +22,19 @@ constexpr UINT_PTR kGravityTimer = 0;
 
 HWND mainWindowHandle() { return static_cast<HWND>(game.mainWindow); }
 
-// Larger system fonts or borders (a higher DPI, bigger text) leave less client area in the
-// 330 by 375 window, and a small screen may not hold it at (600, 300), where Windows leaves
-// it: grow the window by what the picture lacks, then move it into its monitor's work area.
-// With standard metrics on a large screen neither applies and nothing is changed.
+// Larger system fonts or borders (bigger text, a taller menu bar, a window on a monitor of
+// higher DPI than the system's) leave less client area in the window as created, and a small
+// screen may not hold it where it was created, where Windows leaves it: grow the window by what
+// the picture at the window's DPI lacks, then move it into its monitor's work area, all in the
+// window's own pixels. With standard metrics on a large screen neither applies and nothing is
+// changed.
 void fitWindowToScreen(HWND window) {
     RECT client = {}, outer = {};
     GetClientRect(window, &client);
     GetWindowRect(window, &outer);
-    const LONG width = outer.right - outer.left + std::max(0L, pictureSize.cx - client.right);
-    const LONG height = outer.bottom - outer.top + std::max(0L, pictureSize.cy - client.bottom);
+    const SIZE picture = pictureSizeAt(windowDpi(window));
+    const LONG width = outer.right - outer.left + std::max(0L, picture.cx - client.right);
+    const LONG height = outer.bottom - outer.top + std::max(0L, picture.cy - client.bottom);
     MONITORINFO monitor = {};
     monitor.cbSize = sizeof monitor;
     if (!GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
@@ -84,8 +87,11 @@ HWND startUp(HINSTANCE instance) {
     windowClass.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(IDI_KARVEL));
     RegisterClassExA(&windowClass);
 
-    HWND window = CreateWindowExA(0, "std", " Karvel     V 1.2", WS_OVERLAPPEDWINDOW, 600, 300, 330, 375,
-                                  nullptr, nullptr, instance, nullptr);
+    // 330 x 375 at (600, 300) at 96 DPI; at another, as much larger as the player asked.
+    const int dpi = systemDpi();
+    const auto scaled = [dpi](int v) { return MulDiv(v, dpi, 96); };
+    HWND window = CreateWindowExA(0, "std", " Karvel     V 1.2", WS_OVERLAPPEDWINDOW, scaled(600), scaled(300),
+                                  scaled(330), scaled(375), nullptr, nullptr, instance, nullptr);
     game.mainWindow = window;
     fitWindowToScreen(window);
     ShowWindow(window, SW_SHOW);

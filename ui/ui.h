@@ -31,10 +31,14 @@ void pauseGame();
 
 // Paints the client area: a full or a partial repaint, then the falling piece.
 void paintWindow(HWND window);
-// The client area a full repaint needs: width and height from the client's top-left corner.
-extern const SIZE pictureSize;
-// The paint's drawing on a given context whose client area is client; reads fullRepaint.
-void drawGame(HDC dc, const RECT &client);
+// The client area a full repaint needs at dpi: width and height from the client's top-left corner.
+SIZE pictureSizeAt(int dpi);
+// The paint's drawing on a given context whose client area is client, at dpi (96: the
+// picture's own pixels, every other DPI scaled from them); reads fullRepaint.
+void drawGame(HDC dc, const RECT &client, int dpi = 96);
+// The DPI the window is shown at, and the system's: the one every window has on Windows 7 and 8.
+int windowDpi(HWND window);
+int systemDpi();
 
 // The WM_COMMAND branch of the window procedure: the menu commands.
 LRESULT handleCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -105,6 +105,15 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SIZE:
         onResize(window);
         break;
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another DPI (Windows 8.1 and later): the place and size the system
+        // suggests, then the whole picture at the new scale, which the paint asks the window for.
+        const RECT &suggested = *reinterpret_cast<const RECT *>(lParam);
+        SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                     suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        onResize(window);
+        return 0;
+    }
     case WM_COMMAND:
         return handleCommand(window, message, wParam, lParam);
     case WM_CLOSE:
